@@ -1,0 +1,51 @@
+# Test helpers shared by every preset. Native tests are GoogleTest programs
+# whose cases CTest lists one by one. Windows tests run under Wine: each test
+# program is one CTest test (many cases per Wine process keep the run short),
+# all of them inside the "wine" fixture, which makes a fresh prefix and an X
+# server for the run and takes them down afterwards.
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(KORVEL_WINE_LOADER /usr/lib/wine/wine64)
+    set(KORVEL_WINEARCH win64)
+  else()
+    set(KORVEL_WINE_LOADER /usr/lib/wine/wine)
+    set(KORVEL_WINEARCH win32)
+  endif()
+  set(KORVEL_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+                 @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+                 GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+  set(KORVEL_UNDER_WINE ON)
+endif()
+
+function(korvel_wine_fixture)
+  if(NOT KORVEL_UNDER_WINE)
+    return()
+  endif()
+  set(script ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh)
+  add_test(NAME wine.setup COMMAND sh ${script} setup ${KORVEL_WINE_STATE}
+                                    ${KORVEL_WINE_LOADER} ${KORVEL_WINEARCH})
+  add_test(NAME wine.cleanup COMMAND sh ${script} cleanup ${KORVEL_WINE_STATE}
+                                      ${KORVEL_WINE_LOADER} ${KORVEL_WINEARCH})
+  set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wine TIMEOUT 300)
+  set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wine)
+endfunction()
+
+# korvel_test(NAME SOURCES ... LIBS ...): a GoogleTest program and its tests.
+function(korvel_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  if(KORVEL_UNDER_WINE)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT 600
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>)
+  endif()
+endfunction()

@@ -1,0 +1,62 @@
+#include "ClientPassword.h"
+
+namespace korvel {
+namespace {
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+}  // namespace
+
+std::string TypeText(const TClientPassword& record) {
+  switch (record.Type) {
+    case kNetromMatrix: return "M" + record.MatrixLen;
+    case kMD2: return "MD2";
+    case kMD5: return "MD5";
+    case kItanet: return "ITANET";
+    case kFlexnet: return "FLEXNET";
+    default: return {};
+  }
+}
+
+void ApplyTypeText(std::string_view text, TClientPassword& record) {
+  record.MatrixLen.clear();
+  char first = text.empty() ? '\0' : Upper(text[0]);
+  char second = text.size() > 1 ? Upper(text[1]) : '\0';
+  if (first == 'I') {
+    record.Type = kItanet;
+  } else if (first == 'F') {
+    record.Type = kFlexnet;
+  } else if (first == 'M' && second == 'D') {
+    record.Type = text.size() > 2 && text[2] == '5' ? kMD5 : kMD2;
+  } else if (first == 'M') {
+    record.Type = kNetromMatrix;
+    record.MatrixLen = std::string(text.substr(1));
+  } else {
+    record.Type = kMD2;
+  }
+}
+
+std::unique_ptr<TClientPassword> TClientPasswordList::Detach(int position, bool destroy) {
+  if (!Valid(position)) return nullptr;
+  auto it = Items.begin() + position;
+  std::unique_ptr<TClientPassword> record = std::move(*it);
+  Items.erase(it);
+  if (destroy) record.reset();
+  return record;
+}
+
+int TClientPasswordList::FirstThat(
+    const std::function<bool(const TClientPassword&)>& test) const {
+  for (int i = 0; i < Count(); ++i)
+    if (test(At(i))) return i;
+  return -1;
+}
+
+std::vector<TClientPassword> TClientPasswordList::Snapshot() const {
+  std::vector<TClientPassword> out;
+  out.reserve(Items.size());
+  for (const auto& item : Items) out.push_back(*item);
+  return out;
+}
+
+}  // namespace korvel

@@ -1,0 +1,69 @@
+// One client password, the owning list of them, and the algorithm types with
+// the texts the store keeps them as.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+enum TAlgorithmType : int32_t {
+  kNetromMatrix = 0,
+  kMD2 = 1,
+  kMD5 = 2,
+  kItanet = 3,
+  kFlexnet = 4,
+};
+
+struct TClientPassword {
+  explicit TClientPassword(std::string tag = {}) : Tag(std::move(tag)) {}
+
+  std::string Tag;        // the name shown in the editor's list
+  std::string Challenge;  // the prompt that identifies the record in received text
+  std::string String;     // the password
+  int32_t Type = kMD2;
+  std::string MatrixLen;  // decimal digits; NET/ROM matrix records only
+
+  friend bool operator==(const TClientPassword&, const TClientPassword&) = default;
+};
+
+// "M" and the matrix length, "MD2", "MD5", "ITANET" or "FLEXNET"; empty for
+// a type outside 0 to 4.
+std::string TypeText(const TClientPassword& record);
+
+// Reads a stored type text into Type and MatrixLen. Letter case is ignored:
+// I.. ITANET, F.. FLEXNET, MD5.. MD5, MD.. MD2, M.. NET/ROM matrix whose
+// length is the whole text after the M, anything else MD2.
+void ApplyTypeText(std::string_view text, TClientPassword& record);
+
+// The records in insertion order, owned; positions 0 to Count() - 1.
+class TClientPasswordList {
+ public:
+  TClientPasswordList() { Items.reserve(6); }
+
+  int Count() const { return static_cast<int>(Items.size()); }
+  bool Valid(int position) const { return position >= 0 && position < Count(); }
+  TClientPassword& At(int position) { return *Items.at(static_cast<std::size_t>(position)); }
+  const TClientPassword& At(int position) const {
+    return *Items.at(static_cast<std::size_t>(position));
+  }
+  void Add(std::unique_ptr<TClientPassword> record) { Items.push_back(std::move(record)); }
+  // Removes the record at a position; later records move down by one. The
+  // record is returned unless it was destroyed.
+  std::unique_ptr<TClientPassword> Detach(int position, bool destroy);
+  // Position of the first record for which the test holds, or -1.
+  int FirstThat(const std::function<bool(const TClientPassword&)>& test) const;
+  void Flush() { Items.clear(); }
+
+  // The records as plain values, for comparing a list with the store.
+  std::vector<TClientPassword> Snapshot() const;
+
+ private:
+  std::vector<std::unique_ptr<TClientPassword>> Items;
+};
+
+}  // namespace korvel

@@ -1,0 +1,36 @@
+// Reading and writing the client passwords in the store, under
+// HKEY_LOCAL_MACHINE\SOFTWARE\Calvek\ZORVA\CurrentVersion.
+#pragma once
+
+#include <cstdint>
+
+#include "ClientPassword.h"
+#include "registry/RegKey.h"
+
+namespace korvel {
+
+inline constexpr char kZorvaKeyPath[] = "SOFTWARE\\Calvek\\ZORVA\\CurrentVersion";
+inline constexpr char kClientPasswordsKey[] = "ClientPasswords";
+
+struct TZorvaVersions {
+  uint32_t MajorVersion = 1;
+  uint32_t MinorVersion = 0;
+  uint32_t Build = 1;
+  uint32_t InstallationDate = 0;
+};
+
+enum class TStoreState { NoKey, NoList, Loaded };
+
+// Reads the version values (defaults for the missing ones, all defaults when
+// the key is missing) and, when the "ClientPasswords" key exists, replaces the
+// records with the stored ones, in the numeric order of their subkey names.
+TStoreState ReadClientPasswords(TRegKey& machine, TZorvaVersions& versions,
+                                TClientPasswordList& records);
+
+// Replaces the stored records and version values. Returns -1 when everything
+// was written, else the position of the first record that could not be
+// written (0 when nothing could be).
+int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
+                         const TClientPasswordList& records);
+
+}  // namespace korvel

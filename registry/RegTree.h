@@ -1,0 +1,56 @@
+// An in-memory registry tree and its text form, the registry's own export
+// format (REGEDIT4, and for reading also the UTF-16 "Windows Registry Editor
+// Version 5.00" form). The file store and the memory store keep their keys in
+// such a tree; korvel's import and export use the same reader and writer.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "RegKey.h"
+
+namespace korvel {
+
+// Orders names as the registry enumerates them: as text, letter case ignored.
+struct TRegNameLess {
+  bool operator()(std::string_view a, std::string_view b) const;
+  using is_transparent = void;
+};
+bool RegNameEqual(std::string_view a, std::string_view b);
+
+struct TRegNode {
+  std::map<std::string, std::shared_ptr<TRegNode>, TRegNameLess> Keys;
+  std::vector<std::pair<std::string, TRegValue>> Values;  // in order of writing
+  bool Deleted = false;  // set on a key removed while a handle to it was open
+
+  std::shared_ptr<TRegNode> Clone() const;
+  bool SameAs(const TRegNode& other) const;
+};
+
+// A key handle into a tree.
+std::unique_ptr<TRegKey> MakeTreeKey(std::shared_ptr<TRegNode> node);
+
+struct TRegParseError {
+  int Line = 0;
+  std::string Message;
+};
+
+struct TRegParseResult {
+  std::shared_ptr<TRegNode> Root = std::make_shared<TRegNode>();
+  std::vector<TRegParseError> Errors;
+};
+
+// Reads an export file. Lines that cannot be read are reported and skipped;
+// everything else is kept. Texts of a UTF-16 file become 8-bit (Latin-1);
+// a character beyond that is an error of its line.
+TRegParseResult ParseRegFile(std::string_view bytes);
+
+// Writes the tree as a REGEDIT4 file with CRLF line ends. A key is written as a
+// section when it has values or no subkeys; the keys above it are implied.
+std::string WriteRegFile(const TRegNode& root);
+
+}  // namespace korvel

@@ -1,0 +1,147 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "RegStores.h"
+
+namespace korvel {
+namespace {
+
+class TWin32Key final : public TRegKey {
+ public:
+  TWin32Key(HKEY key, bool owned) : Key(key), Owned(owned) {}
+  ~TWin32Key() override {
+    if (Owned) RegCloseKey(Key);
+  }
+
+  std::unique_ptr<TRegKey> Open(std::string_view path) override {
+    HKEY out = nullptr;
+    if (RegOpenKeyExA(Key, std::string(path).c_str(), 0, KEY_ALL_ACCESS, &out) !=
+        ERROR_SUCCESS)
+      return nullptr;
+    return std::make_unique<TWin32Key>(out, true);
+  }
+
+  std::unique_ptr<TRegKey> Create(std::string_view path) override {
+    HKEY out = nullptr;
+    if (RegCreateKeyExA(Key, std::string(path).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &out,
+                        nullptr) != ERROR_SUCCESS)
+      return nullptr;
+    return std::make_unique<TWin32Key>(out, true);
+  }
+
+  uint32_t SubKeyCount() override {
+    DWORD count = 0;
+    if (RegQueryInfoKeyA(Key, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+      return 0;
+    return count;
+  }
+
+  std::optional<std::string> SubKeyName(uint32_t index) override {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(Key, index, name, &size, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS)
+      return std::nullopt;
+    return std::string(name, size);
+  }
+
+  std::optional<TRegValue> Query(std::string_view name) override {
+    std::string n(name);
+    for (;;) {
+      DWORD type = 0, size = 0;
+      if (RegQueryValueExA(Key, n.c_str(), nullptr, &type, nullptr, &size) !=
+          ERROR_SUCCESS)
+        return std::nullopt;
+      std::vector<BYTE> data(size + 1);
+      DWORD got = size;
+      LONG rc = RegQueryValueExA(Key, n.c_str(), nullptr, &type, data.data(), &got);
+      if (rc == ERROR_MORE_DATA) continue;  // it grew in between
+      if (rc != ERROR_SUCCESS) return std::nullopt;
+      return TRegValue{type, std::string(reinterpret_cast<char*>(data.data()), got)};
+    }
+  }
+
+  bool Set(std::string_view name, const TRegValue& value) override {
+    return RegSetValueExA(Key, std::string(name).c_str(), 0, value.Type,
+                          reinterpret_cast<const BYTE*>(value.Data.data()),
+                          static_cast<DWORD>(value.Data.size())) == ERROR_SUCCESS;
+  }
+
+  bool DeleteValue(std::string_view name) override {
+    LONG rc = RegDeleteValueA(Key, std::string(name).c_str());
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+  }
+
+  bool DeleteTree(std::string_view path) override {
+    std::string p(path);
+    HKEY sub = nullptr;
+    LONG rc = RegOpenKeyExA(Key, p.c_str(), 0, KEY_ALL_ACCESS, &sub);
+    if (rc == ERROR_FILE_NOT_FOUND) return true;
+    if (rc != ERROR_SUCCESS) return false;
+    bool ok = true;
+    {
+      TWin32Key child(sub, true);
+      // Always take the first subkey: deleting shifts the rest down.
+      for (DWORD skipped = 0;;) {
+        auto name = child.SubKeyName(skipped);
+        if (!name) break;
+        if (!child.DeleteTree(*name)) {
+          ok = false;
+          ++skipped;
+        }
+      }
+    }
+    return RegDeleteKeyA(Key, p.c_str()) == ERROR_SUCCESS && ok;
+  }
+
+ private:
+  HKEY Key;
+  bool Owned;
+};
+
+class TWin32Session final : public TRegSession {
+ public:
+  explicit TWin32Session(HANDLE mutex) : Mutex(mutex) {}
+  ~TWin32Session() override {
+    if (Mutex) {
+      ReleaseMutex(Mutex);
+      CloseHandle(Mutex);
+    }
+  }
+  TRegKey& LocalMachine() override { return Machine; }
+  // Registry writes take effect as they are made.
+  bool Commit() override { return true; }
+
+ private:
+  HANDLE Mutex;
+  TWin32Key Machine{HKEY_LOCAL_MACHINE, false};
+};
+
+class TWin32RegStore final : public TRegStore {
+ public:
+  std::unique_ptr<TRegSession> Begin(TRegAccess) override {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "Korvel.ZORVA.Store");
+    if (mutex) {
+      DWORD wait = WaitForSingleObject(mutex, INFINITE);
+      if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        mutex = nullptr;
+      }
+    }
+    return std::make_unique<TWin32Session>(mutex);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<TRegStore> MakeWin32RegStore() {
+  return std::make_unique<TWin32RegStore>();
+}
+
+std::unique_ptr<TRegStore> MakeDefaultRegStore() { return MakeWin32RegStore(); }
+
+}  // namespace korvel

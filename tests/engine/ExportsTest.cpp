@@ -1,0 +1,109 @@
+// The C exports over the process-wide module object.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/ModuleInstance.h"
+#include "include/zorva.h"
+#include "registry/RegStores.h"
+
+namespace korvel {
+namespace {
+
+std::shared_ptr<TMemoryRegStore> StoreWith(const char* prompt, const char* type) {
+  auto store = std::make_shared<TMemoryRegStore>();
+  auto session = store->Begin(TRegAccess::Write);
+  auto r = session->LocalMachine().Create(std::string(kZorvaKeyPath) + "\\ClientPasswords\\0");
+  SetText(*r, "Tag", "bbs");
+  SetText(*r, "Challenge", prompt);
+  SetText(*r, "String", "pw");
+  SetText(*r, "Type", type);
+  session->Commit();
+  return store;
+}
+
+class Exports : public ::testing::Test {
+ protected:
+  std::shared_ptr<TMemoryRegStore> Store = StoreWith("BBS>", "MD2");
+  void SetUp() override {
+    ZorvaProcessAttach([this] { return std::make_unique<TZORVAModule>(Store); });
+  }
+  void TearDown() override {
+    while (ZorvaModule()) ZorvaProcessDetach();
+  }
+};
+
+TEST_F(Exports, SearchAndIsolateAnswerThroughTheModule) {
+  int position = -1;
+  EXPECT_EQ(ZORVASearchClientPasswordChallenge("BBS> [ 4711 ]", &position), 1);
+  EXPECT_EQ(position, 0);
+  char challenge[6];
+  int counter = 0;
+  // The rest of the text from the challenge, "4711]", fits a length of 5.
+  EXPECT_EQ(ZORVAIsoltateClientPasswordChallange("BBS> [4711]", challenge, 5, 0, &counter), 1);
+  EXPECT_STREQ(challenge, "4711");
+  // "4711 ]" is six characters from the challenge's start: too long for 5.
+  std::memcpy(challenge, "keep", 5);
+  EXPECT_EQ(ZORVAIsoltateClientPasswordChallange("BBS> [ 4711 ]", challenge, 5, 0, &counter), 0);
+  EXPECT_STREQ(challenge, "keep");
+}
+
+TEST_F(Exports, NullPointersGetZeroNeverACrash) {
+  int position = 0;
+  EXPECT_EQ(ZORVASearchClientPasswordChallenge(nullptr, &position), 0);
+  EXPECT_EQ(position, -1);
+  EXPECT_EQ(ZORVASearchClientPasswordChallenge("BBS>", nullptr), 0);
+  char buffer[8];
+  int counter = 0;
+  EXPECT_EQ(ZORVAIsoltateClientPasswordChallange(nullptr, buffer, 7, 0, &counter), 0);
+  EXPECT_EQ(ZORVAIsoltateClientPasswordChallange("[1]", nullptr, 7, 0, &counter), 0);
+  EXPECT_EQ(ZORVAIsoltateClientPasswordChallange("[1]", buffer, 7, 0, nullptr), 0);
+  EXPECT_EQ(ZORVAMakeClientPasswordReply(nullptr, buffer, 7, 0), 0);
+  EXPECT_EQ(ZORVAAutoClientPasswordReply(nullptr, buffer, 7), 0);
+  EXPECT_EQ(ZORVAAutoClientPasswordReply("BBS> [1]", nullptr, 7), 0);
+}
+
+TEST_F(Exports, TheModuleLivesFromFirstAttachToLastDetach) {
+  ZorvaProcessAttach([]() -> std::unique_ptr<TZORVAModule> {
+    ADD_FAILURE() << "a second attach must not make a second module";
+    return nullptr;
+  });
+  TZORVAModule* module = ZorvaModule();
+  ASSERT_TRUE(module);
+  module->ClientPasswords->At(0).Tag = "renamed";
+  ZorvaProcessDetach();
+  EXPECT_EQ(ZorvaModule(), module);
+  ZorvaProcessDetach();
+  EXPECT_EQ(ZorvaModule(), nullptr);
+  // The last detach saved the list.
+  auto session = Store->Begin(TRegAccess::Read);
+  auto r = session->LocalMachine().Open(std::string(kZorvaKeyPath) + "\\ClientPasswords\\0");
+  EXPECT_EQ(QueryText(*r, "Tag"), "renamed");
+  ZorvaProcessDetach();  // one detach too many changes nothing
+  EXPECT_EQ(ZorvaModule(), nullptr);
+}
+
+TEST(ExportsWithoutModule, EveryExportAnswersZeroAndTouchesNothing) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 0)
+      ZorvaProcessAttach([] { return std::unique_ptr<TZORVAModule>(); });
+    else
+      ZorvaProcessAttach([]() -> std::unique_ptr<TZORVAModule> { throw std::bad_alloc(); });
+    ASSERT_EQ(ZorvaModule(), nullptr);
+    int position = 3, counter = 3;
+    char buffer[8] = "keep";
+    char challenge[8] = "1 2 3";
+    EXPECT_EQ(ZORVASearchClientPasswordChallenge("x", &position), 0);
+    EXPECT_EQ(ZORVAIsoltateClientPasswordChallange("x", buffer, 7, 0, &counter), 0);
+    EXPECT_EQ(ZORVAMakeClientPasswordReply(challenge, buffer, 7, 0), 0);
+    EXPECT_EQ(ZORVAAutoClientPasswordReply("x", buffer, 7), 0);
+    EXPECT_EQ(position, 3);
+    EXPECT_EQ(counter, 3);
+    EXPECT_STREQ(buffer, "keep");
+    EXPECT_STREQ(challenge, "1 2 3");
+    ZorvaProcessDetach();
+  }
+}
+
+}  // namespace
+}  // namespace korvel

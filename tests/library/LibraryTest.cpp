@@ -1,0 +1,117 @@
+// The built library in processes of its own, loaded by name, against the real
+// store: the file store on Linux, the Wine prefix's registry on Windows.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "engine/ZORVAModule.h"
+#include "support/ChildProcess.h"
+#include "support/TestStores.h"
+
+namespace korvel {
+namespace {
+
+class Library : public ::testing::Test {
+ protected:
+  std::shared_ptr<TRegStore> Store;
+
+  void SetUp() override {
+#ifdef _WIN32
+    Store = MakeWin32RegStore();
+    test::ClearCalvek(*Store);
+#else
+    std::string path = test::MakeTempDir() + "/registry.reg";
+    setenv("KORVEL_STORE", path.c_str(), 1);
+    Store = MakeFileRegStore(path);
+#endif
+  }
+
+  std::unique_ptr<test::TChildProcess> StartHolder() {
+    std::string exe = test::ProgramDir() + "/zorva_holder";
+#ifdef _WIN32
+    exe += ".exe";
+#endif
+    auto child = std::make_unique<test::TChildProcess>(std::vector<std::string>{exe, ZORVA_LIBRARY});
+    EXPECT_TRUE(child->Started());
+    EXPECT_EQ(child->ReadLine(), "loaded");
+    return child;
+  }
+  std::string Ask(test::TChildProcess& child, const std::string& command) {
+    child.WriteLine(command);
+    return child.ReadLine();
+  }
+  void Finish(test::TChildProcess& child) {
+    child.CloseInput();
+    EXPECT_EQ(child.ReadLine(), "unloaded");
+    EXPECT_EQ(child.Wait(), 0);
+  }
+  void StoreRecords(std::vector<std::pair<std::string, std::string>> promptsAndTypes) {
+    TZORVAModule module(Store);
+    module.ClientPasswords->Flush();
+    for (auto& [prompt, type] : promptsAndTypes) {
+      auto r = std::make_unique<TClientPassword>("tag " + prompt);
+      r->Challenge = prompt;
+      r->String = "secret";
+      ApplyTypeText(type, *r);
+      module.ClientPasswords->Add(std::move(r));
+    }
+    ASSERT_EQ(module.SaveClientPasswords(), -1);
+  }
+  std::vector<TClientPassword> Stored() {
+    TZORVAModule module(Store);
+    return module.ClientPasswords->Snapshot();
+  }
+};
+
+TEST_F(Library, ExportsAreFoundByTheirPlainNames) {
+  auto holder = StartHolder();
+  EXPECT_EQ(Ask(*holder, "names"),
+            "ZORVAEditClientPasswordsDlg=0 ZORVASearchClientPasswordChallenge=1 "
+            "ZORVAIsoltateClientPasswordChallange=1 ZORVAMakeClientPasswordReply=1 "
+            "ZORVAAutoClientPasswordReply=1 ");
+  Finish(*holder);
+}
+
+TEST_F(Library, RecognisesReceivedLinesFromTheStoredList) {
+  StoreRecords({{"NODE}", "M5"}, {"BBS>", "MD2"}, {"Mail:", "MD5"}, {"ITA", "ITANET"}});
+  auto holder = StartHolder();
+  EXPECT_EQ(Ask(*holder, "search BBS> Login [ 472 ] >"), "1 1");
+  EXPECT_EQ(Ask(*holder, "search nothing known here"), "0 -1");
+  EXPECT_EQ(Ask(*holder, "isolate 0 NODE} 12 40 3 71 9"), "1 [12 40 3 71 9] 0");
+  EXPECT_EQ(Ask(*holder, "isolate 1 BBS> Login [ 472 ] >"), "1 [472] 0");
+  EXPECT_EQ(Ask(*holder, "isolate 2 Mail: <  x9q2  >"), "1 [x9q2] 0");
+  EXPECT_EQ(Ask(*holder, "isolate 3 ITA 1 2 3 4 5"), "1 [] -1");
+  EXPECT_EQ(Ask(*holder, "isolate 4 out of range"), "0 [] 0");
+  Finish(*holder);
+}
+
+TEST_F(Library, UnloadRewritesTheStoreWhenNothingChangedMeanwhile) {
+  StoreRecords({{"BBS>", "md2"}});
+  auto holder = StartHolder();
+  {
+    auto session = Store->Begin(TRegAccess::Write);
+    session->LocalMachine().Open(kZorvaKeyPath)->DeleteValue("Build");
+    session->Commit();
+  }
+  Finish(*holder);
+  auto session = Store->Begin(TRegAccess::Read);
+  auto key = session->LocalMachine().Open(kZorvaKeyPath);
+  EXPECT_EQ(QueryDword(*key, "Build"), 1u);
+  EXPECT_EQ(QueryText(*key->Open("ClientPasswords\\0"), "Type"), "MD2");
+}
+
+TEST_F(Library, UnloadKeepsAnEditSavedByAnotherProcess) {
+  StoreRecords({{"BBS>", "MD2"}});
+  auto desktop = StartHolder();  // stays loaded, like the desktop program
+  StoreRecords({{"BBS>", "MD2"}, {"Node:", "M4"}});  // this process edits and saves
+  auto other = StartHolder();
+  EXPECT_EQ(Ask(*other, "search Node: 1 2 3 4"), "1 1");  // sees the edit
+  Finish(*other);
+  Finish(*desktop);
+  auto stored = Stored();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[1].Challenge, "Node:");
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,223 @@
+// The store backends: the same key semantics on each, and for the file store
+// its permissions, its locking and its atomic replacement.
+#include <gtest/gtest.h>
+
+#include "support/TestStores.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+#endif
+
+namespace korvel {
+namespace {
+
+using test::StoreKinds;
+using test::TStoreKind;
+
+class RegStore : public ::testing::TestWithParam<TStoreKind> {};
+
+TEST_P(RegStore, KeysValuesAndTreesBehaveLikeTheRegistry) {
+  auto store = GetParam().Make();
+  {
+    auto session = store->Begin(TRegAccess::Write);
+    TRegKey& machine = session->LocalMachine();
+    EXPECT_FALSE(machine.Open("SOFTWARE\\Calvek\\Test"));
+    auto key = machine.Create("SOFTWARE\\Calvek\\Test\\Deep\\Down");
+    ASSERT_TRUE(key);
+    EXPECT_TRUE(SetText(*key, "Text", "hello"));
+    EXPECT_TRUE(SetDword(*key, "Number", 0xDEADBEEF));
+    EXPECT_TRUE(key->Create("x"));
+    EXPECT_TRUE(key->Create("y"));
+    ASSERT_TRUE(session->Commit());
+  }
+  {
+    auto session = store->Begin(TRegAccess::Read);
+    auto key = session->LocalMachine().Open("SOFTWARE\\Calvek\\Test\\Deep\\Down");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(QueryText(*key, "text"), "hello");
+    EXPECT_EQ(QueryDword(*key, "NUMBER"), 0xDEADBEEFu);
+    auto raw = key->Query("Text");
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(raw->Type, kRegSz);
+    EXPECT_EQ(raw->Data, "hello");  // written without a terminating zero
+    EXPECT_EQ(key->SubKeyCount(), 2u);
+    EXPECT_EQ(key->SubKeyName(0), "x");
+    EXPECT_EQ(key->SubKeyName(1), "y");
+    EXPECT_FALSE(key->SubKeyName(2));
+  }
+  {
+    auto session = store->Begin(TRegAccess::Write);
+    TRegKey& machine = session->LocalMachine();
+    EXPECT_TRUE(machine.DeleteTree("SOFTWARE\\Calvek\\Test\\Deep"));
+    EXPECT_TRUE(machine.DeleteTree("SOFTWARE\\Calvek\\Test\\Deep"));  // already gone
+    ASSERT_TRUE(session->Commit());
+  }
+  auto session = store->Begin(TRegAccess::Read);
+  EXPECT_FALSE(session->LocalMachine().Open("SOFTWARE\\Calvek\\Test\\Deep"));
+  EXPECT_TRUE(session->LocalMachine().Open("SOFTWARE\\Calvek\\Test"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RegStore, ::testing::ValuesIn(StoreKinds()),
+                         [](const auto& info) { return info.param.Name; });
+
+#ifndef _WIN32
+
+class FileStore : public ::testing::Test {
+ protected:
+  std::string Dir = test::MakeTempDir() + "/config/korvel";
+  std::string Path = Dir + "/registry.reg";
+  std::unique_ptr<TRegStore> Store = MakeFileRegStore(Path);
+
+  void Write(const std::string& name, const std::string& value) {
+    auto session = Store->Begin(TRegAccess::Write);
+    ASSERT_TRUE(session);
+    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), name, value);
+    ASSERT_TRUE(session->Commit());
+  }
+  std::optional<std::string> Read(const std::string& name) {
+    auto session = Store->Begin(TRegAccess::Read);
+    auto key = session->LocalMachine().Open("SOFTWARE\\T");
+    return key ? QueryText(*key, name) : std::nullopt;
+  }
+};
+
+TEST_F(FileStore, CreatesOwnerOnlyFolderAndFile) {
+  Write("a", "1");
+  struct stat st {};
+  ASSERT_EQ(stat(Dir.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat(Path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(test::ReadFileBytes(Path),
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n\"a\"=\"1\"\r\n\r\n");
+}
+
+TEST_F(FileStore, NothingIsWrittenWithoutCommit) {
+  Write("a", "1");
+  {
+    auto session = Store->Begin(TRegAccess::Write);
+    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "2");
+  }
+  {
+    auto session = Store->Begin(TRegAccess::Read);
+    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "3");
+    EXPECT_FALSE(session->Commit());  // a read session cannot write
+  }
+  EXPECT_EQ(Read("a"), "1");
+}
+
+TEST_F(FileStore, ReadingAMissingStoreCreatesNothing) {
+  EXPECT_FALSE(Read("a"));
+  EXPECT_FALSE(test::FileExists(Path));
+}
+
+TEST_F(FileStore, ADamagedFileIsReadAsFarAsPossibleAndKeptBeforeItIsReplaced) {
+  Write("a", "1");
+  std::string damaged = test::ReadFileBytes(Path) + "this line is not registry\r\n";
+  test::WriteFileBytes(Path, damaged);
+  EXPECT_EQ(Read("a"), "1");
+  EXPECT_FALSE(test::FileExists(Path + ".bad"));  // reading alone changes nothing
+  Write("b", "2");
+  EXPECT_EQ(test::ReadFileBytes(Path + ".bad"), damaged);
+  EXPECT_EQ(Read("a"), "1");
+  EXPECT_EQ(Read("b"), "2");
+  // The store is clean again: a later save leaves the kept copy alone.
+  test::WriteFileBytes(Path + ".bad", "kept");
+  Write("c", "3");
+  EXPECT_EQ(test::ReadFileBytes(Path + ".bad"), "kept");
+}
+
+TEST_F(FileStore, LoadModifySaveCyclesOfTwoProcessesTakeTurns) {
+  Write("n", "0");
+  auto increment = [&](int times) {
+    for (int i = 0; i < times; ++i) {
+      auto session = Store->Begin(TRegAccess::Write);
+      auto key = session->LocalMachine().Create("SOFTWARE\\T");
+      int n = std::stoi(QueryText(*key, "n").value_or("0"));
+      SetText(*key, "n", std::to_string(n + 1));
+      if (!session->Commit()) return false;
+    }
+    return true;
+  };
+  pid_t child = fork();
+  if (child == 0) _exit(increment(100) ? 0 : 1);
+  EXPECT_TRUE(increment(100));
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Read("n"), "200");
+}
+
+// A process killed at any moment of a save leaves the old store or the new
+// one, whole; never a mixture, never a truncated file.
+TEST_F(FileStore, KillingASaveAtAnyPointLeavesAWholeStore) {
+  auto contents = [](int variant) {
+    auto root = std::make_shared<TRegNode>();
+    auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\SOFTWARE\\T");
+    for (int i = 0; i < 400; ++i)
+      SetText(*key->Create(std::to_string(i)), "v", std::string(100, variant ? 'b' : 'a'));
+    return root;
+  };
+  const std::shared_ptr<TRegNode> variants[2] = {contents(0), contents(1)};
+  auto save = [&](int variant) {
+    auto session = Store->Begin(TRegAccess::Write);
+    auto key = session->LocalMachine().Create("SOFTWARE\\T");
+    for (int i = 0; i < 400; ++i)
+      SetText(*key->Create(std::to_string(i)), "v", std::string(100, variant ? 'b' : 'a'));
+    return session->Commit();
+  };
+  ASSERT_TRUE(save(0));
+  std::mt19937 random(12345);
+  int sawOld = 0, sawNew = 0;
+  for (int round = 0; round < 60; ++round) {
+    pid_t child = fork();
+    if (child == 0) {
+      for (int i = 1;; ++i) save(i % 2);
+    }
+    // Kill it anywhere from before its first save to after several.
+    usleep(std::uniform_int_distribution<int>(0, 20000)(random));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    TRegParseResult parsed = ParseRegFile(test::ReadFileBytes(Path));
+    ASSERT_TRUE(parsed.Errors.empty()) << "round " << round;
+    bool isOld = parsed.Root->SameAs(*variants[0]);
+    bool isNew = parsed.Root->SameAs(*variants[1]);
+    ASSERT_TRUE(isOld || isNew) << "round " << round;
+    (isOld ? sawOld : sawNew)++;
+  }
+  // Both outcomes occurred, so the kills did land inside saves.
+  EXPECT_GT(sawOld, 0);
+  EXPECT_GT(sawNew, 0);
+}
+
+TEST(FileStorePath, FollowsKorvelStoreThenXdgThenHome) {
+  auto restore = [](const char* name) {
+    const char* v = std::getenv(name);
+    return std::make_pair(std::string(name), v ? std::optional<std::string>(v) : std::nullopt);
+  };
+  auto saved = {restore("KORVEL_STORE"), restore("XDG_CONFIG_HOME"), restore("HOME")};
+  setenv("KORVEL_STORE", "/x/store.reg", 1);
+  setenv("XDG_CONFIG_HOME", "/xdg", 1);
+  setenv("HOME", "/home/op", 1);
+  EXPECT_EQ(DefaultFileStorePath(), "/x/store.reg");
+  unsetenv("KORVEL_STORE");
+  EXPECT_EQ(DefaultFileStorePath(), "/xdg/korvel/registry.reg");
+  setenv("XDG_CONFIG_HOME", "", 1);
+  EXPECT_EQ(DefaultFileStorePath(), "/home/op/.config/korvel/registry.reg");
+  for (const auto& [name, value] : saved) {
+    if (value)
+      setenv(name.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name.c_str());
+  }
+}
+
+#endif
+
+}  // namespace
+}  // namespace korvel

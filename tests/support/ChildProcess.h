@@ -1,0 +1,43 @@
+// Starts a test helper program with pipes to its standard input and output.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvel::test {
+
+class TChildProcess {
+ public:
+  explicit TChildProcess(const std::vector<std::string>& argv);
+  ~TChildProcess();
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+
+  bool Started() const { return Running; }
+  // One line of the child's output without its line end; empty at its end.
+  std::string ReadLine();
+  void WriteLine(const std::string& line);
+  void CloseInput();
+  // Waits for the child and returns its exit code.
+  int Wait();
+  // Ends the child at once (SIGKILL / TerminateProcess).
+  void Kill();
+
+ private:
+  bool Running = false;
+#ifdef _WIN32
+  void* Process = nullptr;
+  void* In = nullptr;
+  void* Out = nullptr;
+#else
+  int Pid = -1;
+  int In = -1;
+  int Out = -1;
+#endif
+  int ExitCode = -1;
+};
+
+// The folder the test program itself lies in, where the helpers are built.
+std::string ProgramDir();
+
+}  // namespace korvel::test

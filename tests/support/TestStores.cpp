@@ -1,0 +1,82 @@
+#include "TestStores.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace korvel::test {
+
+std::string MakeTempDir() {
+  static std::atomic<int> serial{0};
+#ifdef _WIN32
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  std::string dir = std::string(base) + "korvel-test-" +
+                    std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(serial++);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+#else
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/korvel-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (!mkdtemp(buffer.data())) ADD_FAILURE() << "mkdtemp failed";
+  ++serial;
+  return buffer.data();
+#endif
+}
+
+void ClearCalvek(TRegStore& store) {
+  auto session = store.Begin(TRegAccess::Write);
+  ASSERT_TRUE(session);
+  session->LocalMachine().DeleteTree("SOFTWARE\\Calvek");
+  session->Commit();
+}
+
+std::vector<TStoreKind> StoreKinds() {
+  std::vector<TStoreKind> kinds;
+  kinds.push_back({"memory", [] { return std::make_shared<TMemoryRegStore>(); }});
+#ifdef _WIN32
+  kinds.push_back({"registry", [] {
+                     std::shared_ptr<TRegStore> store = MakeWin32RegStore();
+                     ClearCalvek(*store);
+                     return store;
+                   }});
+#else
+  kinds.push_back({"file", [] {
+                     return std::shared_ptr<TRegStore>(
+                         MakeFileRegStore(MakeTempDir() + "/korvel/registry.reg"));
+                   }});
+#endif
+  return kinds;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool FileExists(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return in.good();
+}
+
+}  // namespace korvel::test
