@@ -41,6 +41,10 @@ setup)
   [ -f "$prefix/system.reg" ] || { echo "wineboot made no prefix" >&2; cat "$state/wineboot.log" >&2; exit 1; }
   # One server for the whole run keeps every process start short.
   setsid "$server" -p >/dev/null 2>&1 </dev/null &
+  # The first program of a server session starts Wine's services, which live
+  # on and keep the standard handles they inherit. Start them here, on
+  # /dev/null, not from a test whose output CTest waits to see closed.
+  "$loader" wineboot >/dev/null 2>&1 </dev/null
   echo "Wine prefix ready: $prefix (DISPLAY :$n)"
   ;;
 cleanup)

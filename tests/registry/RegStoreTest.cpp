@@ -44,7 +44,11 @@ TEST_P(RegStore, KeysValuesAndTreesBehaveLikeTheRegistry) {
     auto raw = key->Query("Text");
     ASSERT_TRUE(raw);
     EXPECT_EQ(raw->Type, kRegSz);
-    EXPECT_EQ(raw->Data, "hello");  // written without a terminating zero
+    // Written without a terminating zero. Wine's RegQueryValueExA reports
+    // such a text with one added, so the registry may show either.
+    if (GetParam().Name == "registry" && raw->Data == std::string("hello\0", 6))
+      raw->Data.pop_back();
+    EXPECT_EQ(raw->Data, "hello");
     EXPECT_EQ(key->SubKeyCount(), 2u);
     EXPECT_EQ(key->SubKeyName(0), "x");
     EXPECT_EQ(key->SubKeyName(1), "y");
