@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "algorithms/Digest.h"
 #include "engine/ZORVAModule.h"
 #include "support/ChildProcess.h"
 #include "support/TestStores.h"
@@ -82,6 +83,26 @@ TEST_F(Library, RecognisesReceivedLinesFromTheStoredList) {
   EXPECT_EQ(Ask(*holder, "isolate 2 Mail: <  x9q2  >"), "1 [x9q2] 0");
   EXPECT_EQ(Ask(*holder, "isolate 3 ITA 1 2 3 4 5"), "1 [] -1");
   EXPECT_EQ(Ask(*holder, "isolate 4 out of range"), "0 [] 0");
+  Finish(*holder);
+}
+
+TEST_F(Library, AnswersEachTypeEndToEnd) {
+  StoreRecords({{"NODE}", "M3"}, {"BBS>", "MD2"}, {"Mail:", "MD5"}, {"ITA", "ITANET"},
+                {"FLX", "FLEXNET"}});  // every password is "secret"
+  auto holder = StartHolder();
+  std::string md2 = TMD2Digest("472secret").HexDigest();
+  std::string md5 = TMD5Digest("x9q2secret").HexDigest();
+  EXPECT_EQ(Ask(*holder, "auto 255 NODE} 6 1 2 5"), "1 [tse]");
+  EXPECT_EQ(Ask(*holder, "auto 255 BBS> Login [ 472 ] >"), "1 [" + md2 + "]");
+  EXPECT_EQ(Ask(*holder, "auto 32 Mail: <  x9q2  >"), "1 [" + md5 + "]");
+  EXPECT_EQ(Ask(*holder, "auto 31 Mail: <  x9q2  >"), "0 [" + std::string(32, '#') + "]");
+  // "secret" weighs s=67 e=53 c=51 r=66 e=53 (character code minus 48).
+  EXPECT_EQ(Ask(*holder, "auto 255 ITA 1 1 1 1 1"), "1 [290]");
+  EXPECT_EQ(Ask(*holder, "auto 255 FLX 1 2 1 1 1"), "1 [131]");
+  EXPECT_EQ(Ask(*holder, "auto 255 nothing stored asks this"), "0 [" + std::string(256, '#') + "]");
+  EXPECT_EQ(Ask(*holder, "make 3 255 1 1 1 1 1"), "1 [290] [1]");
+  EXPECT_EQ(Ask(*holder, "make 2 255 x9q2"), "1 [" + md5 + "] [x9q2]");
+  EXPECT_EQ(Ask(*holder, "make -1 255 x9q2"), "0 [" + std::string(256, '#') + "] [x9q2]");
   Finish(*holder);
 }
 

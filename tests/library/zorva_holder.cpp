@@ -3,7 +3,9 @@
 //   names                  which exports resolve (1) and which do not (0)
 //   search TEXT            result and position
 //   isolate POSITION TEXT  result, challenge and counter
-//   auto TEXT              result and reply
+//   auto LENGTH TEXT       result and reply ("#" fills a buffer left untouched)
+//   make POSITION LENGTH CHALLENGE
+//                          result, reply and the challenge after the call
 // At the end of its input it unloads the library and says "unloaded".
 #include <cstdio>
 #include <cstring>
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
       Find(library, "ZORVAIsoltateClientPasswordChallange"));
   auto autoReply = reinterpret_cast<decltype(&ZORVAAutoClientPasswordReply)>(
       Find(library, "ZORVAAutoClientPasswordReply"));
+  auto makeReply = reinterpret_cast<decltype(&ZORVAMakeClientPasswordReply)>(
+      Find(library, "ZORVAMakeClientPasswordReply"));
   std::printf("loaded\n");
   std::fflush(stdout);
 
@@ -74,10 +78,20 @@ int main(int argc, char** argv) {
       int result = isolate(text.c_str(), challenge, 255, position, &counter);
       std::printf("%d [%s] %d\n", result, challenge, counter);
     } else if (command == "auto" && autoReply) {
+      unsigned length = 0;
+      in >> length;
       std::getline(in >> std::ws, text);
-      char reply[256] = "";
-      int result = autoReply(text.c_str(), reply, 255);
-      std::printf("%d [%s]\n", result, reply);
+      std::string reply(length + 1, '#');
+      int result = autoReply(text.c_str(), reply.data(), length);
+      std::printf("%d [%s]\n", result, reply.c_str());
+    } else if (command == "make" && makeReply) {
+      int position = -1;
+      unsigned length = 0;
+      in >> position >> length;
+      std::getline(in >> std::ws, text);
+      std::string reply(length + 1, '#');
+      int result = makeReply(text.data(), reply.data(), length, position);
+      std::printf("%d [%s] [%s]\n", result, reply.c_str(), text.c_str());
     } else {
       std::printf("unknown command\n");
     }
