@@ -1,5 +1,6 @@
 #include "Digest.h"
 
+#include <bit>
 #include <cstring>
 
 namespace korvel {
@@ -123,20 +124,29 @@ TMD5Digest::TMD5Digest(std::string_view bytes) {
 #define KORVEL_MD5_STEP(f, a, b, c, d, x, t, s) \
   a += f(b, c, d) + (x) + (t);                  \
   a = Rotl(a, s) + (b)
+// In round two the two halves of G share no bits, so their sum is G, and the
+// additions do not wait for each other.
+#define KORVEL_MD5_STEP_G(a, b, c, d, x, t, s) \
+  a += ((c) & ~(d)) + (x) + (t);               \
+  a += (b) & (d);                              \
+  a = Rotl(a, s) + (b)
 
 namespace {
 constexpr uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-constexpr uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
 constexpr uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 constexpr uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 }  // namespace
 
 void TMD5Digest::Transform(const uint8_t* block) {
   uint32_t m[16];
-  for (int i = 0; i < 16; ++i)
-    m[i] = static_cast<uint32_t>(block[4 * i]) | (static_cast<uint32_t>(block[4 * i + 1]) << 8) |
-           (static_cast<uint32_t>(block[4 * i + 2]) << 16) |
-           (static_cast<uint32_t>(block[4 * i + 3]) << 24);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(m, block, sizeof m);
+  } else {
+    for (int i = 0; i < 16; ++i)
+      m[i] = static_cast<uint32_t>(block[4 * i]) | (static_cast<uint32_t>(block[4 * i + 1]) << 8) |
+             (static_cast<uint32_t>(block[4 * i + 2]) << 16) |
+             (static_cast<uint32_t>(block[4 * i + 3]) << 24);
+  }
   uint32_t a = State[0], b = State[1], c = State[2], d = State[3];
   const uint32_t* t = kSine;
   KORVEL_MD5_STEP(F, a, b, c, d, m[0], t[0], 7);
@@ -155,22 +165,22 @@ void TMD5Digest::Transform(const uint8_t* block) {
   KORVEL_MD5_STEP(F, d, a, b, c, m[13], t[13], 12);
   KORVEL_MD5_STEP(F, c, d, a, b, m[14], t[14], 17);
   KORVEL_MD5_STEP(F, b, c, d, a, m[15], t[15], 22);
-  KORVEL_MD5_STEP(G, a, b, c, d, m[1], t[16], 5);
-  KORVEL_MD5_STEP(G, d, a, b, c, m[6], t[17], 9);
-  KORVEL_MD5_STEP(G, c, d, a, b, m[11], t[18], 14);
-  KORVEL_MD5_STEP(G, b, c, d, a, m[0], t[19], 20);
-  KORVEL_MD5_STEP(G, a, b, c, d, m[5], t[20], 5);
-  KORVEL_MD5_STEP(G, d, a, b, c, m[10], t[21], 9);
-  KORVEL_MD5_STEP(G, c, d, a, b, m[15], t[22], 14);
-  KORVEL_MD5_STEP(G, b, c, d, a, m[4], t[23], 20);
-  KORVEL_MD5_STEP(G, a, b, c, d, m[9], t[24], 5);
-  KORVEL_MD5_STEP(G, d, a, b, c, m[14], t[25], 9);
-  KORVEL_MD5_STEP(G, c, d, a, b, m[3], t[26], 14);
-  KORVEL_MD5_STEP(G, b, c, d, a, m[8], t[27], 20);
-  KORVEL_MD5_STEP(G, a, b, c, d, m[13], t[28], 5);
-  KORVEL_MD5_STEP(G, d, a, b, c, m[2], t[29], 9);
-  KORVEL_MD5_STEP(G, c, d, a, b, m[7], t[30], 14);
-  KORVEL_MD5_STEP(G, b, c, d, a, m[12], t[31], 20);
+  KORVEL_MD5_STEP_G(a, b, c, d, m[1], t[16], 5);
+  KORVEL_MD5_STEP_G(d, a, b, c, m[6], t[17], 9);
+  KORVEL_MD5_STEP_G(c, d, a, b, m[11], t[18], 14);
+  KORVEL_MD5_STEP_G(b, c, d, a, m[0], t[19], 20);
+  KORVEL_MD5_STEP_G(a, b, c, d, m[5], t[20], 5);
+  KORVEL_MD5_STEP_G(d, a, b, c, m[10], t[21], 9);
+  KORVEL_MD5_STEP_G(c, d, a, b, m[15], t[22], 14);
+  KORVEL_MD5_STEP_G(b, c, d, a, m[4], t[23], 20);
+  KORVEL_MD5_STEP_G(a, b, c, d, m[9], t[24], 5);
+  KORVEL_MD5_STEP_G(d, a, b, c, m[14], t[25], 9);
+  KORVEL_MD5_STEP_G(c, d, a, b, m[3], t[26], 14);
+  KORVEL_MD5_STEP_G(b, c, d, a, m[8], t[27], 20);
+  KORVEL_MD5_STEP_G(a, b, c, d, m[13], t[28], 5);
+  KORVEL_MD5_STEP_G(d, a, b, c, m[2], t[29], 9);
+  KORVEL_MD5_STEP_G(c, d, a, b, m[7], t[30], 14);
+  KORVEL_MD5_STEP_G(b, c, d, a, m[12], t[31], 20);
   KORVEL_MD5_STEP(H, a, b, c, d, m[5], t[32], 4);
   KORVEL_MD5_STEP(H, d, a, b, c, m[8], t[33], 11);
   KORVEL_MD5_STEP(H, c, d, a, b, m[11], t[34], 16);
@@ -210,6 +220,7 @@ void TMD5Digest::Transform(const uint8_t* block) {
 }
 
 #undef KORVEL_MD5_STEP
+#undef KORVEL_MD5_STEP_G
 
 void TMD5Digest::Update(const uint8_t* data, std::size_t length) {
   std::size_t have = (Bits[0] >> 3) & 63;
