@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include "ModuleInstance.h"
+#include "editor/EditExport.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
+      korvel::LibraryModule().Instance = instance;  // the dialogs' resources
       korvel::ZorvaProcessAttach(korvel::MakeDefaultModule);
       break;
     case DLL_PROCESS_DETACH:

@@ -36,6 +36,14 @@
 extern "C" {
 #endif
 
+/* Lets the operator edit the client passwords in the modal Client Passwords
+ * Setup dialog, owned by `parent` (a window handle, HWND on Windows). The list
+ * is reloaded from the store first and stored again when the dialog closes,
+ * however it was closed. Returns 1 once the dialog has closed.
+ * Linux: there is no dialog on this platform yet; the call shows nothing and
+ * returns 0. */
+ZORVA_API int ZORVA_CALL ZORVAEditClientPasswordsDlg(void* parent);
+
 /* Finds the client password a received text asks for. With *position -1 the
  * first record in list order whose prompt occurs in the text is taken and its
  * position stored; with any other *position only that record is tested. On

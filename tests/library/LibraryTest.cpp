@@ -67,7 +67,7 @@ class Library : public ::testing::Test {
 TEST_F(Library, ExportsAreFoundByTheirPlainNames) {
   auto holder = StartHolder();
   EXPECT_EQ(Ask(*holder, "names"),
-            "ZORVAEditClientPasswordsDlg=0 ZORVASearchClientPasswordChallenge=1 "
+            "ZORVAEditClientPasswordsDlg=1 ZORVASearchClientPasswordChallenge=1 "
             "ZORVAIsoltateClientPasswordChallange=1 ZORVAMakeClientPasswordReply=1 "
             "ZORVAAutoClientPasswordReply=1 ");
   Finish(*holder);

@@ -1,0 +1,49 @@
+#include "EditExport.h"
+
+#include <cstdio>
+
+#define ZORVA_BUILDING
+#include "ClientPasswordDialog.h"
+#include "engine/ModuleInstance.h"
+#include "include/zorva.h"
+
+namespace korvel {
+
+TModule& LibraryModule() {
+  static TModule module{TZORVAModule::kName, nullptr};
+  return module;
+}
+
+int EditClientPasswords(TZORVAModule& module, TWindow parent) {
+  module.LoadClientPasswords();
+  {
+    TClientPasswordDialog dialog(parent, *module.ClientPasswords, &LibraryModule());
+    dialog.Execute();
+  }
+  int failed = module.SaveClientPasswords();
+  if (failed >= 0) {
+    // The operator's edits are still in memory; without this they would
+    // silently be gone at the next start.
+    char text[64];
+    std::snprintf(text, sizeof text, "Error Writing Password %i", failed);
+    Platform().MessageBox(nullptr, text, "TAVRIK ERROR", kMbOk);
+  }
+  return 1;
+}
+
+}  // namespace korvel
+
+extern "C" ZORVA_API int ZORVA_CALL ZORVAEditClientPasswordsDlg(void* parent) {
+#ifdef _WIN32
+  korvel::TZORVAModule* module = korvel::ZorvaModule();
+  if (!module) return 0;
+  try {
+    return korvel::EditClientPasswords(*module, korvel::TWindow{parent});
+  } catch (...) {
+    return 0;
+  }
+#else
+  (void)parent;  // no dialog backend on this platform yet
+  return 0;
+#endif
+}

@@ -1,0 +1,130 @@
+// The Win32 platform: dialogs from resource templates with DialogBoxParamA,
+// control objects bound to the real child windows, MessageBoxA.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "Dialog.h"
+
+namespace korvel {
+namespace {
+
+class TWin32Dialog final : public TDialogBackend {
+ public:
+  explicit TWin32Dialog(HWND window) : Window(window) {}
+
+  void* Handle() override { return Window; }
+  HWND Item(int id) { return id == 0 ? Window : GetDlgItem(Window, id); }
+
+  std::string GetText(int id) override {
+    HWND item = Item(id);
+    int length = GetWindowTextLengthA(item);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    int got = GetWindowTextA(item, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
+  }
+  void SetText(int id, std::string_view text) override {
+    SetWindowTextA(Item(id), std::string(text).c_str());
+  }
+  void SetTextLimit(int id, unsigned limit) override {
+    SendMessageA(Item(id), EM_LIMITTEXT, limit, 0);
+  }
+  void Enable(int id, bool enable) override { EnableWindow(Item(id), enable); }
+  bool IsEnabled(int id) override { return IsWindowEnabled(Item(id)); }
+  int GetCheck(int id) override {
+    return static_cast<int>(SendMessageA(Item(id), BM_GETCHECK, 0, 0));
+  }
+  void SetCheck(int id, int state) override {
+    SendMessageA(Item(id), BM_SETCHECK, static_cast<WPARAM>(state), 0);
+  }
+  int ListCount(int id) override {
+    return static_cast<int>(SendMessageA(Item(id), LB_GETCOUNT, 0, 0));
+  }
+  std::string ListText(int id, int index) override {
+    LRESULT length = SendMessageA(Item(id), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    SendMessageA(Item(id), LB_GETTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+  }
+  void ListInsert(int id, std::string_view text, int index) override {
+    std::string t(text);
+    SendMessageA(Item(id), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(t.c_str()));
+  }
+  void ListDelete(int id, int index) override {
+    SendMessageA(Item(id), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+  }
+  int ListSelection(int id) override {
+    LRESULT sel = SendMessageA(Item(id), LB_GETCURSEL, 0, 0);
+    return sel == LB_ERR ? -1 : static_cast<int>(sel);
+  }
+  void ListSelect(int id, int index) override {
+    SendMessageA(Item(id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  }
+  void CreateTooltip() override {
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+    Tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              Window, nullptr, nullptr, nullptr);
+  }
+  void EndDialog(int code) override { ::EndDialog(Window, code); }
+
+ private:
+  HWND Window;
+  HWND Tooltip = nullptr;  // a child of the dialog: it goes with it
+};
+
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* dialog = reinterpret_cast<TDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      dialog = reinterpret_cast<TDialog*>(lParam);
+      SetWindowLongPtrA(window, DWLP_USER, lParam);
+      dialog->Attach(std::make_unique<TWin32Dialog>(window));
+      dialog->SetupWindow();
+      return TRUE;
+    case WM_COMMAND:
+      if (!dialog || !dialog->Running()) return FALSE;
+      dialog->EvCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_CLOSE:
+      if (!dialog || !dialog->Running()) return FALSE;
+      dialog->EvCommand(IDCANCEL, 0);
+      return TRUE;
+    case WM_NCDESTROY:
+      if (dialog) dialog->Detach();
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+class TWin32Platform final : public TPlatform {
+ public:
+  int RunModal(TDialog& dialog) override {
+    const TModule* module = dialog.GetModule();
+    HINSTANCE instance = module ? static_cast<HINSTANCE>(module->Instance) : nullptr;
+    const TResId& id = dialog.GetResource();
+    LPCSTR resource = id.Name.empty() ? MAKEINTRESOURCEA(id.Number) : id.Name.c_str();
+    INT_PTR result = DialogBoxParamA(instance, resource, static_cast<HWND>(dialog.GetParent().Handle),
+                                     DialogProc, reinterpret_cast<LPARAM>(&dialog));
+    dialog.Detach();
+    return static_cast<int>(result);
+  }
+
+  int MessageBox(void* owner, std::string_view text, std::string_view caption,
+                 unsigned flags) override {
+    return MessageBoxA(static_cast<HWND>(owner), std::string(text).c_str(),
+                       std::string(caption).c_str(), flags);
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<TPlatform> MakeDefaultPlatform() { return std::make_shared<TWin32Platform>(); }
+
+}  // namespace korvel
