@@ -74,7 +74,7 @@ void TClientPasswordDialog::ShowRecord(int index) {
 void TClientPasswordDialog::StoreRecord() {
   if (!Records.Valid(CurrentIndex)) {
     // After a Delete there is no current record to store into.
-    MessageBox(kSelectItem, "", kMbOk);
+    ShowMessageBox(kSelectItem, "", kMbOk);
     return;
   }
   TClientPassword& record = Records.At(CurrentIndex);
@@ -91,7 +91,7 @@ void TClientPasswordDialog::StoreRecord() {
 }
 
 void TClientPasswordDialog::AskToStore() {
-  if (Changed && MessageBox("Save the changes?", "Information", kMbYesNo | kMbIconQuestion) ==
+  if (Changed && ShowMessageBox("Save the changes?", "Information", kMbYesNo | kMbIconQuestion) ==
                      kIdYes)
     StoreRecord();
 }
@@ -151,7 +151,7 @@ void TClientPasswordDialog::New() {
 void TClientPasswordDialog::Rename() {
   int line = List.GetSelIndex();
   if (line < 0 || !Records.Valid(line)) {
-    MessageBox(kSelectItem, "", kMbOk);
+    ShowMessageBox(kSelectItem, "", kMbOk);
     return;
   }
   for (;;) {
@@ -163,7 +163,7 @@ void TClientPasswordDialog::Rename() {
     for (int i = 0; i < List.GetCount() && !duplicate; ++i)
       duplicate = SameTag(List.GetString(i), tag);
     if (duplicate) {
-      MessageBox("Duplicated TAGs!", "", kMbOk);
+      ShowMessageBox("Duplicated TAGs!", "", kMbOk);
       continue;
     }
     Records.At(line).Tag = tag;
@@ -176,10 +176,10 @@ void TClientPasswordDialog::Rename() {
 void TClientPasswordDialog::Delete() {
   int line = List.GetSelIndex();
   if (line < 0 || !Records.Valid(line)) {
-    MessageBox(kSelectItem, "", kMbOk);
+    ShowMessageBox(kSelectItem, "", kMbOk);
     return;
   }
-  if (MessageBox("Do you really want to delete the current item?", "Delete a Password TAG",
+  if (ShowMessageBox("Do you really want to delete the current item?", "Delete a Password TAG",
                  kMbYesNoCancel | kMbIconQuestion) != kIdYes)
     return;
   List.DeleteString(line);

@@ -26,7 +26,7 @@ int EditClientPasswords(TZORVAModule& module, TWindow parent) {
     // silently be gone at the next start.
     char text[64];
     std::snprintf(text, sizeof text, "Error Writing Password %i", failed);
-    Platform().MessageBox(nullptr, text, "TAVRIK ERROR", kMbOk);
+    Platform().ShowMessageBox(nullptr, text, "TAVRIK ERROR", kMbOk);
   }
   return 1;
 }

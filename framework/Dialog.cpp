@@ -51,8 +51,8 @@ void TDialog::EvCommand(int id, int) {
     CmCancel();
 }
 
-int TDialog::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
-  return Platform().MessageBox(Running() ? Backend().Handle() : Parent.Handle, text,
+int TDialog::ShowMessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+  return Platform().ShowMessageBox(Running() ? Backend().Handle() : Parent.Handle, text,
                                caption.empty() ? std::string_view(Caption) : caption, flags);
 }
 

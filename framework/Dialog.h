@@ -97,7 +97,7 @@ class TDialog {
   virtual void CmCancel() { CloseWindow(kIdCancel); }
   void CloseWindow(int code) { Backend().EndDialog(code); }
 
-  int MessageBox(std::string_view text, std::string_view caption, unsigned flags);
+  int ShowMessageBox(std::string_view text, std::string_view caption, unsigned flags);
   std::string GetCaptionText() const { return Caption; }
 
   void AddChild(TControl* control) { Children.push_back(control); }

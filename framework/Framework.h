@@ -81,7 +81,7 @@ class TPlatform {
   // Runs the dialog modally from its resource; returns the code it ended with.
   virtual int RunModal(TDialog& dialog) = 0;
   // Shows a modal message box; returns the button chosen (kIdOk, kIdYes, ...).
-  virtual int MessageBox(void* owner, std::string_view text, std::string_view caption,
+  virtual int ShowMessageBox(void* owner, std::string_view text, std::string_view caption,
                          unsigned flags) = 0;
 };
 

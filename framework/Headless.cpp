@@ -103,7 +103,7 @@ int THeadlessPlatform::RunModal(TDialog& dialog) {
   return code;
 }
 
-int THeadlessPlatform::MessageBox(void*, std::string_view text, std::string_view caption,
+int THeadlessPlatform::ShowMessageBox(void*, std::string_view text, std::string_view caption,
                                   unsigned flags) {
   Messages.push_back({std::string(text), std::string(caption), flags});
   if ((flags & 0xF) == kMbOk) return kIdOk;

@@ -97,7 +97,7 @@ class THeadlessPlatform final : public TPlatform {
   bool Unanswered = false;
 
   int RunModal(TDialog& dialog) override;
-  int MessageBox(void* owner, std::string_view text, std::string_view caption,
+  int ShowMessageBox(void* owner, std::string_view text, std::string_view caption,
                  unsigned flags) override;
 };
 

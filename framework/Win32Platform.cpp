@@ -116,9 +116,9 @@ class TWin32Platform final : public TPlatform {
     return static_cast<int>(result);
   }
 
-  int MessageBox(void* owner, std::string_view text, std::string_view caption,
+  int ShowMessageBox(void* owner, std::string_view text, std::string_view caption,
                  unsigned flags) override {
-    return MessageBoxA(static_cast<HWND>(owner), std::string(text).c_str(),
+    return ::MessageBoxA(static_cast<HWND>(owner), std::string(text).c_str(),
                        std::string(caption).c_str(), flags);
   }
 };

@@ -1,0 +1,30 @@
+// Playing the operator on real Win32 dialogs from a second thread: finding
+// windows by title, reading and clicking controls, answering message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace korvel::test {
+
+// The first visible top-level dialog window with this title other than
+// `except`; waits up to ten seconds.
+HWND WaitForDialog(const std::string& title, HWND except = nullptr);
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+// The texts of a message box's static controls, joined by "|".
+std::string StaticTexts(HWND dialog);
+// Posts a click, so a modal box that it opens does not block the caller.
+void Click(HWND dialog, int id);
+// Clicks and returns when the dialog has handled it (for clicks that open nothing).
+void ClickNow(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::string& text);
+// Selects a line as the operator does; `wait` returns when it was handled.
+void SelectLine(HWND dialog, int listId, int index, bool wait = true);
+std::vector<std::string> ListLines(HWND dialog, int listId);
+// Waits until the window is closed (up to ten seconds).
+bool WaitGone(HWND window);
+
+}  // namespace korvel::test
