@@ -113,8 +113,9 @@ class TFileSession final : public TRegSession {
   bool Commit() override {
     if (Access != TRegAccess::Write) return false;
     if (Loaded && Damaged && !ReplaceFile(Path + ".bad", Original)) return false;
-    if (!ReplaceFile(Path, WriteRegFile(*Root))) return false;
-    Original = WriteRegFile(*Root);
+    std::string text = WriteRegFile(*Root);
+    if (!ReplaceFile(Path, text)) return false;
+    Original = std::move(text);
     Damaged = false;
     return true;
   }
