@@ -12,6 +12,15 @@ uint16_t Low16(std::optional<uint32_t> value, uint16_t fallback) {
 
 }  // namespace
 
+const char* HotKeyProblem(long answer) {
+  switch (answer) {
+    case 2: return "HOTKEY is used by another application!";
+    case 0: return "WM_SETHOTKEY failed, invalid HWND!";
+    case -1: return "WM_SETHOTKEY failed, invalid hot key";
+    default: return nullptr;
+  }
+}
+
 void TKorSettings::SetCaptionHeight(uint16_t height) {
   CaptionHeight = height;
   char text[8];

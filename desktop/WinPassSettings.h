@@ -44,6 +44,11 @@ struct TKorSettings {
   void SetCaptionHeight(uint16_t height);
 };
 
+// The message for the platform's answer to assigning the hot key
+// (WM_SETHOTKEY), or null when there is nothing to say: 1 assigned, 2 assigned
+// though another window has the same key, 0 invalid window, -1 invalid key.
+const char* HotKeyProblem(long answer);
+
 // Reads the settings; whatever is missing takes its default. Without the
 // "Hotkey" key every setting takes its default, "HelpFilename" excepted.
 void LoadKorSettings(TRegKey& machine, TKorSettings& settings);

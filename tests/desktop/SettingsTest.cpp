@@ -120,6 +120,14 @@ TEST_P(KorSettings, ACaptionHeightOf100OrMoreIsKeptUntilAValidOneIsConfirmed) {
   EXPECT_EQ(Load().CaptionHeight, 120);
 }
 
+TEST(HotKey, EachAnswerOfThePlatformHasItsMessage) {
+  EXPECT_EQ(HotKeyProblem(1), nullptr);
+  EXPECT_STREQ(HotKeyProblem(2), "HOTKEY is used by another application!");
+  EXPECT_STREQ(HotKeyProblem(0), "WM_SETHOTKEY failed, invalid HWND!");
+  EXPECT_STREQ(HotKeyProblem(-1), "WM_SETHOTKEY failed, invalid hot key");
+  EXPECT_EQ(HotKeyProblem(3), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, KorSettings, ::testing::ValuesIn(StoreKinds()),
                          [](const auto& info) { return info.param.Name; });
 

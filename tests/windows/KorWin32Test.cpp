@@ -1,0 +1,233 @@
+// KOR.EXE as a real process under Wine, with its settings and the client
+// passwords in the prefix's registry.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "algorithms/Digest.h"
+#include "desktop/WinPassSettings.h"
+#include "engine/ZORVAModule.h"
+#include "registry/RegStores.h"
+#include "support/ChildProcess.h"
+#include "support/TestStores.h"
+#include "WinDialogSupport.h"
+
+namespace korvel {
+namespace {
+
+using namespace korvel::test;
+
+constexpr char kTitle[] = "Korvel for Win32 3.0";
+
+class Kor : public ::testing::Test {
+ protected:
+  std::shared_ptr<TRegStore> Store = MakeWin32RegStore();
+
+  void SetUp() override { ClearCalvek(*Store); }
+
+  std::unique_ptr<TChildProcess> Start(const std::string& args = "-q") {
+    std::vector<std::string> argv{ProgramDir() + "\\KOR.EXE"};
+    if (!args.empty()) argv.push_back(args);
+    return std::make_unique<TChildProcess>(argv);
+  }
+  HWND WaitMain() {
+    for (int i = 0; i < 500; ++i) {
+      if (HWND w = FindWindowA("KorvelMakePassFrame", kTitle); w && IsWindowVisible(w)) {
+        Sleep(100);
+        return w;
+      }
+      Sleep(20);
+    }
+    return nullptr;
+  }
+  // A control's text, asked of the control itself (it lives in another process).
+  static std::string Text(HWND control) {
+    char text[300] = "";
+    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  static HWND Combo(HWND main) { return FindWindowExA(main, nullptr, "ComboBox", nullptr); }
+  static HWND Edit(HWND main) { return FindWindowExA(Combo(main), nullptr, "Edit", nullptr); }
+  void Type(HWND main, const std::string& text) {
+    SendMessageA(Edit(main), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  void Key(HWND main, char c) { PostMessageA(Edit(main), WM_CHAR, static_cast<unsigned char>(c), 1); }
+  void StoreClientPassword(const char* prompt, const char* password, int type) {
+    TZORVAModule module(Store);
+    auto r = std::make_unique<TClientPassword>("tag");
+    r->Challenge = prompt;
+    r->String = password;
+    r->Type = type;
+    module.ClientPasswords->Add(std::move(r));
+    ASSERT_EQ(module.SaveClientPasswords(), -1);
+  }
+  void StoreSettings(const TKorSettings& settings) {
+    auto session = Store->Begin(TRegAccess::Write);
+    ASSERT_TRUE(SaveKorSettings(session->LocalMachine(), settings));
+  }
+  bool KorKeyExists() {
+    auto session = Store->Begin(TRegAccess::Read);
+    return session->LocalMachine().Open(kKorKeyPath) != nullptr;
+  }
+  static std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return "<closed>";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+      if (const char* p = static_cast<const char*>(GlobalLock(data))) {
+        text = p;
+        GlobalUnlock(data);
+      }
+    }
+    CloseClipboard();
+    return text;
+  }
+  static void EmptyTheClipboard() {
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      CloseClipboard();
+    }
+  }
+};
+
+TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
+  auto kor = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  LONG style = GetWindowLongA(main, GWL_STYLE);
+  EXPECT_EQ(style & ~(WS_VISIBLE | WS_CLIPSIBLINGS), static_cast<LONG>(0x808A0000));
+  EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  RECT r;
+  GetWindowRect(main, &r);
+  EXPECT_EQ(r.right - r.left, 300);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
+  RECT combo;
+  GetWindowRect(Combo(main), &combo);
+  EXPECT_EQ(r.bottom - r.top, (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 52 / 100);
+  // The window-menu command "Password Setup..." opens the library's dialog.
+  PostMessageA(main, WM_SYSCOMMAND, 102, 0);
+  HWND setup = WaitForDialog("Client Passwords Setup");
+  ASSERT_TRUE(setup);
+  Click(setup, 1110);  // Done
+  WaitGone(setup);
+  PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);  // ignored
+  Sleep(200);
+  GetWindowRect(main, &combo);
+  EXPECT_EQ(combo.right - combo.left, 300);
+
+  Key(main, 'x');  // ends the program; the character never reaches the input
+  EXPECT_EQ(kor->Wait(), 0);
+  auto session = Store->Begin(TRegAccess::Read);
+  auto key = session->LocalMachine().Open(kKorKeyPath);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(QueryDword(*key, "MajorVersion"), 3u);
+  EXPECT_EQ(QueryDword(*key, "CaptionHeight"), 52u);
+  EXPECT_EQ(QueryDword(*key, "CopyToClipboard"), 0u);
+  auto hotkey = key->Open(kHotkeyKey);
+  ASSERT_TRUE(hotkey);
+  EXPECT_EQ(QueryDword(*hotkey, "HotkeyActivation"), 0u);
+}
+
+TEST_F(Kor, EnterAnswersShowsCopiesFilesAndIconizes) {
+  StoreClientPassword("BBS>", "secret", kMD5);
+  TKorSettings settings;
+  settings.Settings.CopyToClipboard = 1;
+  settings.Settings.IconizeAfterUse = 1;
+  StoreSettings(settings);
+  EmptyTheClipboard();
+  auto kor = Start("/Q");
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+
+  const std::string line = "BBS> Login <  x9q2  >";
+  const std::string reply = TMD5Digest("x9q2secret").HexDigest();
+  Type(main, line);
+  Key(main, '\r');
+  HWND result = WaitForDialog("Result");
+  ASSERT_TRUE(result);
+  EXPECT_EQ(StaticTexts(result), reply);
+  EXPECT_EQ(ClipboardText(), "");  // copied only after the box was closed
+  Click(result, IDOK);
+  WaitGone(result);
+  for (int i = 0; i < 100 && !IsIconic(main); ++i) Sleep(20);
+  EXPECT_EQ(ClipboardText(), reply);
+  EXPECT_EQ(Text(Edit(main)), "");
+  EXPECT_EQ(SendMessageA(Combo(main), CB_GETCOUNT, 0, 0), 1);
+  SendMessageA(Combo(main), CB_SETCURSEL, 0, 0);  // the history's first line, into the field
+  EXPECT_EQ(Text(Edit(main)), line);
+  EXPECT_TRUE(IsIconic(main));
+
+  ShowWindow(main, SW_RESTORE);
+  Type(main, "a line nobody asks");
+  Key(main, '\r');
+  HWND error = WaitForDialog("ERROR");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(StaticTexts(error), "No password found!");
+  Click(error, IDOK);
+  WaitGone(error);
+  for (int i = 0; i < 100 && !IsIconic(main); ++i) Sleep(20);
+  EXPECT_TRUE(IsIconic(main));
+  EXPECT_EQ(Text(Edit(main)), "a line nobody asks");
+  EXPECT_EQ(SendMessageA(Combo(main), CB_GETCOUNT, 0, 0), 1);
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(kor->Wait(), 0);
+}
+
+TEST_F(Kor, ASecondStartBringsTheFirstForwardAndTouchesNothing) {
+  auto first = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  ShowWindow(main, SW_MINIMIZE);
+  ClearCalvek(*Store);
+  auto second = Start();
+  EXPECT_EQ(second->Wait(), 0);
+  EXPECT_FALSE(IsIconic(main));
+  EXPECT_FALSE(KorKeyExists());
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first->Wait(), 0);
+  EXPECT_TRUE(KorKeyExists());  // the first copy stores its settings at its end
+}
+
+// A hot key that another window owns is reported once, before the window
+// shows. Wine's WM_SETHOTKEY answers 0 for every window, so there the box
+// says "invalid HWND"; the box, its caption and the program going on are the
+// same for each answer.
+TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
+  const WORD code = MAKEWORD('K', 2 | 4);  // control and alt
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "KorvelHotKeyOwner";
+  RegisterClassA(&wc);
+  HWND other = CreateWindowExA(0, wc.lpszClassName, "hot key owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               0, 0, 100, 50, nullptr, nullptr, nullptr, nullptr);
+  LRESULT answer = SendMessageA(other, WM_SETHOTKEY, code, 0);
+  const char* expected = HotKeyProblem(answer == 1 ? 2 : static_cast<long>(answer));
+  ASSERT_TRUE(expected);
+  TKorSettings settings;
+  settings.Settings.HotkeyEnabled = 1;
+  settings.Settings.HotkeyCode = code;
+  StoreSettings(settings);
+  auto kor = Start();
+  HWND box = WaitForDialog("HOTKEY!");
+  ASSERT_TRUE(box);
+  EXPECT_EQ(StaticTexts(box), expected);
+  Click(box, IDOK);
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  WaitGone(box);
+  EXPECT_EQ(FindWindowA("#32770", "HOTKEY!"), nullptr);  // once, not tried again
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(kor->Wait(), 0);
+  DestroyWindow(other);
+}
+
+TEST_F(Kor, WithoutAHotKeyNothingIsAssignedOrSaid) {
+  auto kor = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  EXPECT_EQ(FindWindowA("#32770", "HOTKEY!"), nullptr);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(kor->Wait(), 0);
+}
+
+}  // namespace
+}  // namespace korvel
