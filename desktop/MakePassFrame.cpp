@@ -1,5 +1,6 @@
 #include "MakePassFrame.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "include/zorva.h"
@@ -327,7 +328,13 @@ void TMakePassFrame::PaintCaption() {
   if (Icon) DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
   RECT minimize = MinimizeBox();
   InflateRect(&minimize, -1, -1);
-  DrawFrameControl(dc, &minimize, DFC_CAPTION, DFCS_CAPTIONMIN);
+  // A push-button face with a bar at its foot, drawn here rather than taken
+  // from the caption-button font, which not every system has.
+  DrawFrameControl(dc, &minimize, DFC_BUTTON, DFCS_BUTTONPUSH);
+  int bar = (std::max)(1, Height(minimize) / 8);
+  RECT glyph{minimize.left + Width(minimize) / 4, minimize.bottom - 2 * bar - Height(minimize) / 6,
+             minimize.right - Width(minimize) / 4, minimize.bottom - bar - Height(minimize) / 6};
+  FillRect(dc, &glyph, GetSysColorBrush(COLOR_BTNTEXT));
 
   char title[128];
   GetWindowTextA(Window, title, sizeof title);

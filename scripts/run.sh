@@ -1,33 +1,25 @@
 #!/bin/sh
-# The main job: builds the library and shows it at work. A client password is
-# stored in a store of the demonstration's own (build/demo/registry.reg),
-# then received lines are handed to the library, which recognises which
-# client password each asks for and cuts out its challenge.
+# The main job: builds the Windows programs and starts KOR under Wine, in a
+# Wine prefix of its own (build/kor-wine) with two client passwords stored on
+# first use. KOR needs a display: run this inside an X session, or with a
+# virtual one: xvfb-run -a sh scripts/run.sh
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target zorva-demo
-mkdir -p build/demo
-export KORVEL_STORE="$PWD/build/demo/registry.reg"
-cat >"$KORVEL_STORE" <<'REG'
-REGEDIT4
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Calvek\ZORVA\CurrentVersion\ClientPasswords\0]
-"Tag"="DB0XYZ node"
-"Challenge"="DB0XYZ}"
-"String"="k7#Qa9(xy)vZ"
-"Type"="M5"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Calvek\ZORVA\CurrentVersion\ClientPasswords\1]
-"Tag"="mailbox"
-"Challenge"="BBS>"
-"String"="s3cret"
-"Type"="MD5"
-REG
-echo "Store: $KORVEL_STORE"
-if [ $# -gt 0 ]; then
-  build/linux/bin/zorva-demo "$@"
-else
-  build/linux/bin/zorva-demo "DB0XYZ} 3 1 7 9 2" "BBS> Login <  x9q2  >" "a line nobody asked for"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target kor
+if [ -z "${DISPLAY:-}" ]; then
+  echo "KOR is a window and needs a display. Run this in an X session, or:" >&2
+  echo "  xvfb-run -a sh scripts/run.sh     (a virtual display)" >&2
+  echo "  sh scripts/demo.sh                (the library at work, no window)" >&2
+  exit 1
 fi
+export WINEPREFIX="$PWD/build/kor-wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Making the Wine prefix $WINEPREFIX (once)"
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+  /usr/lib/wine/wine64 regedit /S scripts/demo-store.reg
+fi
+echo "Starting KOR. Copy a received line, paste it into KOR's field and press Enter;"
+echo "the window menu has Password Setup... to edit the client passwords; x ends KOR."
+exec /usr/lib/wine/wine64 build/win64/bin/KOR.EXE "$@"

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "algorithms/Digest.h"
 #include "desktop/WinPassSettings.h"
 #include "engine/ZORVAModule.h"
@@ -225,6 +227,44 @@ TEST_F(Kor, WithoutAHotKeyNothingIsAssignedOrSaid) {
   HWND main = WaitMain();
   ASSERT_TRUE(main);
   EXPECT_EQ(FindWindowA("#32770", "HOTKEY!"), nullptr);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(kor->Wait(), 0);
+}
+
+TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
+  TKorSettings settings;
+  settings.Settings.CopyChallengeFromClipboard = 1;
+  settings.Settings.TopmostWindow = 1;
+  settings.SetCaptionHeight(100);
+  StoreSettings(settings);
+  auto kor = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  RECT window, combo;
+  GetWindowRect(main, &window);
+  GetWindowRect(Combo(main), &combo);
+  EXPECT_EQ(window.bottom - window.top, (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION));
+
+  Type(main, "typed before");
+  const std::string copied = "DB0XYZ} 3 1 4\r\nmore of the line";
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, copied.size() + 1);
+  std::memcpy(GlobalLock(block), copied.c_str(), copied.size() + 1);
+  GlobalUnlock(block);
+  SetClipboardData(CF_TEXT, block);
+  CloseClipboard();
+  ShowWindow(main, SW_MINIMIZE);
+  SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(IsIconic(main));
+  EXPECT_EQ(Text(Edit(main)), copied);  // the whole clipboard text
+
+  EmptyTheClipboard();
+  Type(main, "kept");
+  ShowWindow(main, SW_MINIMIZE);
+  SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_EQ(Text(Edit(main)), "kept");
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
 }
