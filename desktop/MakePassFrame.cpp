@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ConfigDialog.h"
 #include "include/zorva.h"
 
 namespace korvel {
@@ -127,8 +128,11 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
 }
 
 void TMakePassFrame::SetupWindow() {
-  // The splash window comes with the desktop dialogs; NoSplash is kept for it.
-  (void)NoSplash;
+  // The splash comes first: the input does not exist yet, the window is not shown.
+  if (!NoSplash) {
+    TSplashDialog splash(TWindow{Window});
+    splash.Execute();
+  }
   Input->Create(Window, kWidth, ComboHeight());
   SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
   SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
@@ -267,7 +271,13 @@ bool TMakePassFrame::HelpTopic(DWORD topic) {
 
 void TMakePassFrame::CmConfigure() {
   if (HelpTopic(100)) return;
-  // The configuration dialog comes with the desktop dialogs.
+  // On OK the dialog has written the operator's choices into the record; they
+  // take effect as the settings say (some at once, some at the next start).
+  const std::string helpFile = Settings.HelpFile;
+  TConfigDialog dialog(TWindow{Window}, Settings, [helpFile](void* owner, unsigned topic) {
+    WinHelpA(static_cast<HWND>(owner), helpFile.c_str(), HELP_CONTEXT, topic);
+  });
+  dialog.Execute();
 }
 
 void TMakePassFrame::CmPasswordSetup() {
@@ -277,7 +287,8 @@ void TMakePassFrame::CmPasswordSetup() {
 
 void TMakePassFrame::CmAbout() {
   if (HelpTopic(102)) return;
-  // The About box comes with the desktop dialogs.
+  TDialog about(TWindow{Window}, kAboutResource);
+  about.Execute();
 }
 
 void TMakePassFrame::CmHelp() { WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTENTS, 0); }

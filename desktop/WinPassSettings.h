@@ -22,6 +22,8 @@ struct TWinPassSettings {
   char CaptionHeightText[3] = "52";  // at most two digits
   uint16_t IconizeAfterUse = 0;
   uint16_t CopyToClipboard = 0;
+
+  friend bool operator==(const TWinPassSettings&, const TWinPassSettings&) = default;
 };
 
 // Everything the application object loads at start and saves at exit.

@@ -56,14 +56,14 @@ class TClientPasswordDialog : public TDialog {
 
   TClientPasswordList& Records;
   TListBox List{*this, IdList};
-  TEdit Challenge{*this, IdChallenge, 79};
-  TEdit Password{*this, IdPassword, 255};
+  TEdit Challenge{*this, IdChallenge, 80};
+  TEdit Password{*this, IdPassword, 256};
   TRadioButton Netrom{*this, IdNetrom, 1};
   TRadioButton MD2{*this, IdMD2, 1};
   TRadioButton MD5{*this, IdMD5, 1};
   TRadioButton Itanet{*this, IdItanet, 1};
   TRadioButton Flexnet{*this, IdFlexnet, 1};
-  TEdit MatrixLen{*this, IdMatrixLen, 2};
+  TEdit MatrixLen{*this, IdMatrixLen, 3};
   TButton DoneButton{*this, IdDone};
   TButton NewButton{*this, IdNew};
   TButton ChangeButton{*this, IdChange};

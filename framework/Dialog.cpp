@@ -1,5 +1,8 @@
 #include "Dialog.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace korvel {
 
 // The platform a build starts with: Win32 on Windows, headless elsewhere.
@@ -24,11 +27,63 @@ std::string TEdit::GetText() const { return Backend().GetText(Id); }
 void TEdit::SetText(std::string_view text) { Backend().SetText(Id, text); }
 void TEdit::SetupControl() {
   Backend().Declare(Id, TControlKind::Edit);
-  if (TextLimit > 0) Backend().SetTextLimit(Id, TextLimit);
+  if (TextLimit > 1) Backend().SetTextLimit(Id, TextLimit - 1);
+  if (Validator && Validator->DigitsOnly()) Backend().SetDigitsOnly(Id);
+}
+
+void TEdit::Transfer(void* field, TTransferDirection direction) {
+  if (TextLimit == 0) return;
+  char* text = static_cast<char*>(field);
+  if (direction == TTransferDirection::SetData) {
+    SetText(std::string_view(text, strnlen(text, TextLimit - 1)));
+  } else {
+    std::string value = GetText().substr(0, TextLimit - 1);
+    std::memcpy(text, value.c_str(), value.size() + 1);
+  }
+}
+
+bool TEdit::IsValid() {
+  if (!Validator || Validator->IsValid(GetText())) return true;
+  Validator->Error(Parent);
+  Backend().SetFocus(Id);
+  return false;
+}
+
+bool TRangeValidator::IsValid(const std::string& text) const {
+  if (text.empty() || text.size() > 9) return false;
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return value >= Min && value <= Max;
+}
+
+void TRangeValidator::Error(TDialog& dialog) const {
+  char text[80];
+  std::snprintf(text, sizeof text, "Value is not in the range %ld to %ld.", Min, Max);
+  dialog.ShowMessageBox(text, "", kMbOk | kMbIconExclamation);
+}
+
+uint16_t THotKey::GetHotKey() const { return Backend().GetHotKey(Id); }
+void THotKey::SetHotKey(uint16_t code) { Backend().SetHotKey(Id, code); }
+void THotKey::Transfer(void* field, TTransferDirection direction) {
+  auto* code = static_cast<uint16_t*>(field);
+  if (direction == TTransferDirection::SetData)
+    SetHotKey(*code);
+  else
+    *code = GetHotKey();
 }
 
 void TCheckBox::SetCheck(int state) { Backend().SetCheck(Id, state); }
 int TCheckBox::GetCheck() const { return Backend().GetCheck(Id); }
+void TCheckBox::Transfer(void* field, TTransferDirection direction) {
+  auto* state = static_cast<uint16_t*>(field);
+  if (direction == TTransferDirection::SetData)
+    SetCheck(*state ? 1 : 0);
+  else
+    *state = GetCheck() == 1 ? 1 : 0;
+}
 
 int TListBox::GetCount() const { return Backend().ListCount(Id); }
 std::string TListBox::GetString(int index) const { return Backend().ListText(Id, index); }
@@ -42,6 +97,23 @@ void TListBox::SetSelIndex(int index) { Backend().ListSelect(Id, index); }
 
 void TDialog::SetupWindow() {
   for (TControl* child : Children) child->SetupControl();
+  TransferData(TTransferDirection::SetData);
+}
+
+void TDialog::TransferData(TTransferDirection direction) {
+  for (const TBinding& binding : Transfers) binding.Control->Transfer(binding.Field, direction);
+}
+
+bool TDialog::CanClose() {
+  for (TControl* child : Children)
+    if (auto* edit = dynamic_cast<TEdit*>(child); edit && !edit->IsValid()) return false;
+  return true;
+}
+
+void TDialog::CmOk() {
+  if (!CanClose()) return;
+  TransferData(TTransferDirection::GetData);
+  CloseWindow(kIdOk);
 }
 
 void TDialog::EvCommand(int id, int) {
@@ -63,7 +135,7 @@ TInputDialog::TInputDialog(TWindow parent, std::string title, std::string prompt
       Prompt(std::move(prompt)),
       Buffer(buffer),
       BufferSize(bufferSize),
-      Field(*this, kFieldId, bufferSize > 0 ? static_cast<unsigned>(bufferSize - 1) : 0) {
+      Field(*this, kFieldId, static_cast<unsigned>(bufferSize)) {
   Caption = Title;
 }
 

@@ -1,6 +1,8 @@
 // Dialogs and their control objects.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,12 +10,40 @@
 
 namespace korvel {
 
+enum class TTransferDirection { SetData, GetData };
+
+class TDialog;
+
+// Checks an edit's text: while typing, and when the dialog is to close.
+class TValidator {
+ public:
+  virtual ~TValidator() = default;
+  virtual bool DigitsOnly() const { return false; }
+  virtual bool IsValid(const std::string& text) const = 0;
+  virtual void Error(TDialog& dialog) const = 0;
+};
+
+// A whole number from Min to Max; while typing only digits are admitted. An
+// empty field is outside the range.
+class TRangeValidator : public TValidator {
+ public:
+  TRangeValidator(long min, long max) : Min(min), Max(max) {}
+  bool DigitsOnly() const override { return true; }
+  bool IsValid(const std::string& text) const override;
+  void Error(TDialog& dialog) const override;
+
+ private:
+  long Min, Max;
+};
+
 class TControl {
  public:
   TControl(TDialog& parent, int id);
   virtual ~TControl() = default;
   // Called when the dialog's controls exist, before the dialog's own setup.
   virtual void SetupControl() {}
+  // Moves the control's value to or from its field of a transfer buffer.
+  virtual void Transfer(void* /*field*/, TTransferDirection /*direction*/) {}
   int GetId() const { return Id; }
   void EnableWindow(bool enable);
   bool IsWindowEnabled() const;
@@ -24,6 +54,8 @@ class TControl {
   int Id;
 };
 
+// A one-line field. Its text limit counts the terminating zero, as a transfer
+// buffer does: a limit of 3 admits two characters.
 class TEdit : public TControl {
  public:
   TEdit(TDialog& parent, int id, unsigned textLimit = 0)
@@ -33,9 +65,15 @@ class TEdit : public TControl {
   void Clear() { SetText(""); }
   unsigned GetTextLimit() const { return TextLimit; }
   void SetupControl() override;
+  // The field is a text of TextLimit bytes, its terminating zero included.
+  void Transfer(void* field, TTransferDirection direction) override;
+  void SetValidator(std::unique_ptr<TValidator> validator) { Validator = std::move(validator); }
+  // True when there is no validator or it accepts the text; else it reports.
+  bool IsValid();
 
  private:
   unsigned TextLimit;
+  std::unique_ptr<TValidator> Validator;
 };
 
 class TButton : public TControl {
@@ -52,6 +90,8 @@ class TCheckBox : public TButton {
   void Uncheck() { SetCheck(0); }
   void SetCheck(int state);
   int GetCheck() const;
+  // The field is a 16-bit unsigned: 1 checked, 0 unchecked.
+  void Transfer(void* field, TTransferDirection direction) override;
 };
 
 // An automatic radio button; checking one unchecks the others of its group.
@@ -62,6 +102,15 @@ class TRadioButton : public TCheckBox {
 
  private:
   int Group;
+};
+
+// The platform's hot-key control; the field is the 16-bit hot-key code.
+class THotKey : public TControl {
+ public:
+  using TControl::TControl;
+  uint16_t GetHotKey() const;
+  void SetHotKey(uint16_t code);
+  void Transfer(void* field, TTransferDirection direction) override;
 };
 
 class TListBox : public TControl {
@@ -93,8 +142,16 @@ class TDialog {
   // Command dispatch: control notifications and commands. Unhandled ones go
   // to the defaults: OK and Cancel end the dialog.
   virtual void EvCommand(int id, int notifyCode);
-  virtual void CmOk() { CloseWindow(kIdOk); }
+  // OK: when every validator accepts its text, the controls are transferred
+  // to the buffer and the dialog ends; else it stays open.
+  virtual void CmOk();
   virtual void CmCancel() { CloseWindow(kIdCancel); }
+  virtual void EvTimer(unsigned /*id*/) {}
+  bool CanClose();
+  void TransferData(TTransferDirection direction);
+  // Binds a control to its field of the transfer buffer; controls transfer in
+  // the order they were bound.
+  void SetTransfer(TControl& control, void* field) { Transfers.push_back({&control, field}); }
   void CloseWindow(int code) { Backend().EndDialog(code); }
 
   int ShowMessageBox(std::string_view text, std::string_view caption, unsigned flags);
@@ -120,6 +177,11 @@ class TDialog {
   const TModule* Module;
   std::unique_ptr<TDialogBackend> BackendImpl;
   std::vector<TControl*> Children;  // in creation order
+  struct TBinding {
+    TControl* Control;
+    void* Field;
+  };
+  std::vector<TBinding> Transfers;
 };
 
 // Asks for one line of text: resource 32514, prompt 4091, field 4090.

@@ -5,6 +5,7 @@
 // resource) or headless (controls held in memory, answers from a script).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -73,6 +74,17 @@ class TDialogBackend {
   virtual void ListSelect(int id, int index) = 0;
   virtual void CreateTooltip() = 0;
   virtual void EndDialog(int code) = 0;
+  // The platform's hot-key control: virtual key low byte, modifiers high byte.
+  virtual uint16_t GetHotKey(int id) = 0;
+  virtual void SetHotKey(int id, uint16_t code) = 0;
+  // An edit that admits only digits while typing.
+  virtual void SetDigitsOnly(int id) = 0;
+  virtual void SetFocus(int id) = 0;
+  virtual void StartTimer(unsigned id, unsigned milliseconds) = 0;
+  virtual void StopTimer(unsigned id) = 0;
+  // Asks the dialog to close, as its close box does (after the current message).
+  virtual void PostClose() = 0;
+  virtual void CenterOnScreen() = 0;
 };
 
 class TPlatform {

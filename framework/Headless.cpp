@@ -16,8 +16,25 @@ void THeadlessDialog::SetText(int id, std::string_view text) {
 
 void THeadlessDialog::Type(int id, std::string_view text) {
   if (Ended() || !Controls[id].Enabled) return;
+  std::string typed;
+  for (char c : text)
+    if (!Controls[id].DigitsOnly || (c >= '0' && c <= '9')) typed.push_back(c);  // others are refused
+  // An edit takes at most its limit, the terminating zero not counted.
   unsigned limit = Controls[id].Limit;
-  SetText(id, limit > 0 && text.size() > limit ? text.substr(0, limit) : text);
+  if (limit > 0 && typed.size() > limit) typed.resize(limit);
+  SetText(id, typed);
+}
+
+void THeadlessDialog::PressHotKey(int id, uint16_t code) {
+  if (!Ended() && Controls[id].Enabled) Controls[id].HotKey = code;
+}
+
+void THeadlessDialog::Tick(unsigned id) {
+  if (!Ended() && Timers.count(id)) Dialog.EvTimer(id);
+}
+
+void THeadlessDialog::PostClose() {
+  if (!Ended()) Dialog.EvCommand(kIdCancel, 0);  // the close box's way: Cancel
 }
 
 void THeadlessDialog::Click(int id) {

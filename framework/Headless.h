@@ -26,6 +26,14 @@ class THeadlessDialog final : public TDialogBackend {
   void Escape() { Press(kIdCancel); }
   void Press(int id);  // a command without a control: Enter (kIdOk), Esc (kIdCancel)
 
+  // The timer with this id fires, if it runs.
+  void Tick(unsigned id);
+  bool TimerRunning(unsigned id) const { return Timers.count(id) > 0; }
+  unsigned TimerInterval(unsigned id) const { return Timers.count(id) ? Timers.at(id) : 0; }
+  bool Centered() const { return CenteredOnScreen; }
+  // Sets a hot-key control as the operator does by pressing keys in it.
+  void PressHotKey(int id, uint16_t code);
+
   bool Ended() const { return EndCode.has_value(); }
   int Code() const { return EndCode.value_or(0); }
   bool TooltipCreated() const { return Tooltip; }
@@ -51,6 +59,15 @@ class THeadlessDialog final : public TDialogBackend {
   void EndDialog(int code) override {
     if (!EndCode) EndCode = code;
   }
+  uint16_t GetHotKey(int id) override { return Controls[id].HotKey; }
+  void SetHotKey(int id, uint16_t code) override { Controls[id].HotKey = code; }
+  void SetDigitsOnly(int id) override { Controls[id].DigitsOnly = true; }
+  void SetFocus(int id) override { Focus = id; }
+  void StartTimer(unsigned id, unsigned milliseconds) override { Timers[id] = milliseconds; }
+  void StopTimer(unsigned id) override { Timers.erase(id); }
+  void PostClose() override;
+  void CenterOnScreen() override { CenteredOnScreen = true; }
+  int Focused() const { return Focus; }
 
  private:
   struct TState {
@@ -62,7 +79,12 @@ class THeadlessDialog final : public TDialogBackend {
     int Check = 0;
     std::vector<std::string> Lines;
     int Selection = -1;
+    uint16_t HotKey = 0;
+    bool DigitsOnly = false;
   };
+  std::map<unsigned, unsigned> Timers;
+  bool CenteredOnScreen = false;
+  int Focus = 0;
   TDialog& Dialog;
   std::map<int, TState> Controls;
   std::optional<int> EndCode;

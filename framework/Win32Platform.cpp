@@ -72,11 +72,46 @@ class TWin32Dialog final : public TDialogBackend {
                               Window, nullptr, nullptr, nullptr);
   }
   void EndDialog(int code) override { ::EndDialog(Window, code); }
+  uint16_t GetHotKey(int id) override {
+    return static_cast<uint16_t>(SendMessageA(Item(id), HKM_GETHOTKEY, 0, 0));
+  }
+  void SetHotKey(int id, uint16_t code) override {
+    SendMessageA(Item(id), HKM_SETHOTKEY, code, 0);
+  }
+  void SetDigitsOnly(int id) override {
+    HWND edit = Item(id);
+    SetWindowLongA(edit, GWL_STYLE, GetWindowLongA(edit, GWL_STYLE) | ES_NUMBER);
+  }
+  void SetFocus(int id) override { ::SetFocus(Item(id)); }
+  void StartTimer(unsigned id, unsigned milliseconds) override {
+    SetTimer(Window, id, milliseconds, nullptr);
+  }
+  void StopTimer(unsigned id) override { KillTimer(Window, id); }
+  void PostClose() override { PostMessageA(Window, WM_CLOSE, 0, 0); }
+  // Half the desktop's size minus half the window's, each halved as a signed
+  // division that truncates toward zero.
+  void CenterOnScreen() override {
+    RECT desktop, window;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(Window, &window);
+    int x = (desktop.right - desktop.left) / 2 - (window.right - window.left) / 2;
+    int y = (desktop.bottom - desktop.top) / 2 - (window.bottom - window.top) / 2;
+    SetWindowPos(Window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
 
  private:
   HWND Window;
   HWND Tooltip = nullptr;  // a child of the dialog: it goes with it
 };
+
+// The hot-key control lives in the common controls.
+void InitCommonControlsOnce() {
+  static bool done = [] {
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES | ICC_HOTKEY_CLASS};
+    return InitCommonControlsEx(&init) != FALSE;
+  }();
+  (void)done;
+}
 
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* dialog = reinterpret_cast<TDialog*>(GetWindowLongPtrA(window, DWLP_USER));
@@ -90,6 +125,10 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
       if (!dialog || !dialog->Running()) return FALSE;
       dialog->EvCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_TIMER:
+      if (!dialog || !dialog->Running()) return FALSE;
+      dialog->EvTimer(static_cast<unsigned>(wParam));
       return TRUE;
     case WM_CLOSE:
       if (!dialog || !dialog->Running()) return FALSE;
@@ -106,8 +145,12 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 class TWin32Platform final : public TPlatform {
  public:
   int RunModal(TDialog& dialog) override {
+    InitCommonControlsOnce();
     const TModule* module = dialog.GetModule();
-    HINSTANCE instance = module ? static_cast<HINSTANCE>(module->Instance) : nullptr;
+    // Without a module of its own a dialog comes from the program's resources;
+    // its controls load their images from there too.
+    HINSTANCE instance = module && module->Instance ? static_cast<HINSTANCE>(module->Instance)
+                                                    : GetModuleHandleA(nullptr);
     const TResId& id = dialog.GetResource();
     LPCSTR resource = id.Name.empty() ? MAKEINTRESOURCEA(id.Number) : id.Name.c_str();
     INT_PTR result = DialogBoxParamA(instance, resource, static_cast<HWND>(dialog.GetParent().Handle),

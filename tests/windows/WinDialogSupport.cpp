@@ -1,6 +1,93 @@
 #include "WinDialogSupport.h"
 
+#include <cstring>
+
 namespace korvel::test {
+
+namespace {
+class TReader {
+ public:
+  explicit TReader(const BYTE* p) : P(p) {}
+  WORD Word() {
+    WORD w;
+    std::memcpy(&w, P, 2);
+    P += 2;
+    return w;
+  }
+  DWORD Dword() {
+    DWORD d;
+    std::memcpy(&d, P, 4);
+    P += 4;
+    return d;
+  }
+  short Short() { return static_cast<short>(Word()); }
+  std::string Wide() {
+    std::string s;
+    for (WORD c; (c = Word()) != 0;) s.push_back(static_cast<char>(c));
+    return s;
+  }
+  // A name or an ordinal; an ordinal comes back as "#n".
+  std::string NameOrOrdinal() {
+    WORD first;
+    std::memcpy(&first, P, 2);
+    if (first == 0) {
+      P += 2;
+      return "";
+    }
+    if (first == 0xFFFF) {
+      P += 2;
+      return "#" + std::to_string(Word());
+    }
+    return Wide();
+  }
+  void Align(const BYTE* base) {
+    while ((P - base) % 4 != 0) ++P;
+  }
+  const BYTE* P;
+};
+
+}  // namespace
+
+TTemplate ReadTemplate(HMODULE module, LPCSTR name) {
+  HRSRC found = FindResourceA(module, name, MAKEINTRESOURCEA(5));  // RT_DIALOG
+  if (!found) return {};
+  const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  TReader r(base);
+  TTemplate t;
+  t.Style = r.Dword();
+  r.Dword();
+  int count = r.Word();
+  t.X = r.Short(), t.Y = r.Short(), t.W = r.Short(), t.H = r.Short();
+  r.NameOrOrdinal();  // menu
+  r.NameOrOrdinal();  // class
+  t.Title = r.Wide();
+  if (t.Style & DS_SETFONT) {
+    t.PointSize = r.Word();
+    t.Font = r.Wide();
+  }
+  for (int i = 0; i < count; ++i) {
+    r.Align(base);
+    TItem item;
+    item.Style = r.Dword();
+    r.Dword();
+    item.X = r.Short(), item.Y = r.Short(), item.W = r.Short(), item.H = r.Short();
+    item.Id = r.Short();
+    std::string cls = r.NameOrOrdinal();
+    item.ClassName = cls;
+    // The predefined classes may be written by name or by their atom.
+    const std::pair<const char*, unsigned> kAtoms[] = {
+        {"button", 0x80}, {"edit", 0x81}, {"static", 0x82}, {"listbox", 0x83}};
+    item.Class = cls.size() > 1 && cls[0] == '#' ? std::stoul(cls.substr(1)) : 0;
+    for (const auto& [name, atom] : kAtoms)
+      if (_stricmp(cls.c_str(), name) == 0) item.Class = atom;
+    item.Text = r.NameOrOrdinal();
+    WORD extra = r.Word();
+    r.P += extra;
+    t.Items.push_back(item);
+  }
+  return t;
+}
+
 
 std::string WindowText(HWND window) {
   char text[1024] = "";

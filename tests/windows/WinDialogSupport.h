@@ -24,6 +24,24 @@ void SetItemText(HWND dialog, int id, const std::string& text);
 // Selects a line as the operator does; `wait` returns when it was handled.
 void SelectLine(HWND dialog, int listId, int index, bool wait = true);
 std::vector<std::string> ListLines(HWND dialog, int listId);
+// A dialog template as the resource holds it (DIALOG, not DIALOGEX).
+struct TItem {
+  unsigned Style;
+  int X, Y, W, H;
+  int Id;
+  unsigned Class;  // 0x80 button, 0x81 edit, 0x82 static, 0x83 list box; 0 another
+  std::string ClassName;
+  std::string Text;  // "#n" for a resource number
+};
+struct TTemplate {
+  unsigned Style;
+  int X, Y, W, H;
+  std::string Title, Font;
+  int PointSize = 0;
+  std::vector<TItem> Items;
+};
+TTemplate ReadTemplate(HMODULE module, LPCSTR name);
+
 // Waits until the window is closed (up to ten seconds).
 bool WaitGone(HWND window);
 
