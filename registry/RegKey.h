@@ -42,6 +42,8 @@ class TRegKey {
   // The name of the subkey at an enumeration index; empty past the end.
   virtual std::optional<std::string> SubKeyName(uint32_t index) = 0;
   virtual std::optional<TRegValue> Query(std::string_view name) = 0;
+  // The name of the value at an enumeration index; empty past the end.
+  virtual std::optional<std::string> ValueName(uint32_t index) = 0;
   virtual bool Set(std::string_view name, const TRegValue& value) = 0;
   // Removing a missing value succeeds.
   virtual bool DeleteValue(std::string_view name) = 0;

@@ -94,6 +94,11 @@ class TTreeKey final : public TRegKey {
     return std::nullopt;
   }
 
+  std::optional<std::string> ValueName(uint32_t index) override {
+    if (Node->Deleted || index >= Node->Values.size()) return std::nullopt;
+    return Node->Values[index].first;
+  }
+
   bool Set(std::string_view name, const TRegValue& value) override {
     if (Node->Deleted || !StorableName(name)) return false;
     for (auto& [n, v] : Node->Values)
@@ -438,6 +443,22 @@ bool TRegNode::SameAs(const TRegNode& other) const {
   for (; a != Keys.end(); ++a, ++b)
     if (a->first != b->first || !a->second->SameAs(*b->second)) return false;
   return true;
+}
+
+void CopyKey(TRegKey& from, TRegKey& to) {
+  for (uint32_t i = 0;; ++i) {
+    auto name = from.ValueName(i);
+    if (!name) break;
+    if (auto value = from.Query(*name)) to.Set(*name, *value);
+  }
+  uint32_t count = from.SubKeyCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    auto name = from.SubKeyName(i);
+    if (!name) break;
+    auto source = from.Open(*name);
+    auto target = to.Create(*name);
+    if (source && target) CopyKey(*source, *target);
+  }
 }
 
 std::unique_ptr<TRegKey> MakeTreeKey(std::shared_ptr<TRegNode> node) {

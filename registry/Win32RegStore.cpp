@@ -61,8 +61,20 @@ class TWin32Key final : public TRegKey {
       LONG rc = RegQueryValueExA(Key, n.c_str(), nullptr, &type, data.data(), &got);
       if (rc == ERROR_MORE_DATA) continue;  // it grew in between
       if (rc != ERROR_SUCCESS) return std::nullopt;
-      return TRegValue{type, std::string(reinterpret_cast<char*>(data.data()), got)};
+      std::string bytes(reinterpret_cast<char*>(data.data()), got);
+      // A text's terminating zero is the registry's, not part of the text
+      // (and Wine reports one even for a text stored without it).
+      if (type == REG_SZ && !bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+      return TRegValue{type, bytes};
     }
+  }
+
+  std::optional<std::string> ValueName(uint32_t index) override {
+    char name[16384];
+    DWORD size = sizeof name;
+    if (RegEnumValueA(Key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return std::nullopt;
+    return std::string(name, size);
   }
 
   bool Set(std::string_view name, const TRegValue& value) override {

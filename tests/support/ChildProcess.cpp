@@ -75,6 +75,17 @@ std::string TChildProcess::ReadLine() {
   return line;
 }
 
+std::string TChildProcess::ReadAll() {
+  std::string all;
+  char buffer[4096];
+  DWORD got = 0;
+  while (Out && ReadFile(Out, buffer, sizeof buffer, &got, nullptr) && got > 0) all.append(buffer, got);
+  std::string text;
+  for (char c : all)
+    if (c != '\r') text.push_back(c);
+  return text;
+}
+
 void TChildProcess::WriteLine(const std::string& line) {
   std::string data = line + "\n";
   DWORD written = 0;
@@ -159,6 +170,18 @@ std::string TChildProcess::ReadLine() {
     line.push_back(c);
   }
   return line;
+}
+
+std::string TChildProcess::ReadAll() {
+  std::string all;
+  char buffer[4096];
+  while (Out >= 0) {
+    ssize_t n = read(Out, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    all.append(buffer, static_cast<std::size_t>(n));
+  }
+  return all;
 }
 
 void TChildProcess::WriteLine(const std::string& line) {

@@ -16,6 +16,8 @@ class TChildProcess {
   bool Started() const { return Running; }
   // One line of the child's output without its line end; empty at its end.
   std::string ReadLine();
+  // Everything the child writes until it closes its output.
+  std::string ReadAll();
   void WriteLine(const std::string& line);
   void CloseInput();
   // Waits for the child and returns its exit code.

@@ -1,0 +1,105 @@
+// korvel's entry: the platform's terminal and clipboard, then the commands.
+#include <cstdio>
+#include <iostream>
+
+#include "Korvel.h"
+#include "registry/RegStores.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <cstring>
+#else
+#include <termios.h>
+#include <unistd.h>
+#include <cstdlib>
+#endif
+
+namespace {
+
+bool ReadLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+#ifdef _WIN32
+
+bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(input, &mode)) return ReadLine(in, password);  // not a console
+  err << "Password: " << std::flush;
+  SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  bool ok = ReadLine(in, password);
+  SetConsoleMode(input, mode);
+  err << '\n';
+  return ok;
+}
+
+bool CopyToClipboard(const std::string& text, std::ostream& err) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  void* memory = block ? GlobalLock(block) : nullptr;
+  if (memory) {
+    std::memcpy(memory, text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      bool ok = SetClipboardData(CF_TEXT, block) != nullptr;
+      CloseClipboard();
+      if (ok) return true;
+    }
+  }
+  if (block) GlobalFree(block);
+  err << "korvel: the reply could not be put on the clipboard\n";
+  return false;
+}
+
+#else
+
+bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
+  termios saved{};
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return ReadLine(in, password);
+  err << "Password: " << std::flush;
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  bool ok = ReadLine(in, password);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  err << '\n';
+  return ok;
+}
+
+bool Have(const char* program) {
+  std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// Through wl-copy on Wayland or xclip on X, whichever this desktop has.
+bool CopyToClipboard(const std::string& text, std::ostream& err) {
+  const char* command = nullptr;
+  if (std::getenv("WAYLAND_DISPLAY") && Have("wl-copy"))
+    command = "wl-copy";
+  else if (std::getenv("DISPLAY") && Have("xclip"))
+    command = "xclip -selection clipboard";
+  if (!command) {
+    err << "korvel: --copy needs xclip (X) or wl-copy (Wayland) and a display; "
+           "the reply was not copied\n";
+    return false;
+  }
+  FILE* pipe = popen(command, "w");
+  bool ok = pipe && std::fwrite(text.data(), 1, text.size(), pipe) == text.size();
+  if (pipe) ok = pclose(pipe) == 0 && ok;
+  if (!ok) err << "korvel: " << command << " could not take the reply\n";
+  return ok;
+}
+
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  korvel::cli::TConsole console{std::cin, std::cout, std::cerr, ReadPassword, CopyToClipboard};
+  std::shared_ptr<korvel::TRegStore> store = korvel::MakeDefaultRegStore();
+  return korvel::cli::Run(args, store, console);
+}
