@@ -451,13 +451,8 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, 
       io.Out << help->second;
       return 0;
     }
-    if (auto path = a.Values.find("--store"); path != a.Values.end()) {
-#ifdef _WIN32
-      throw TUsageError{"--store needs the file store, which the Windows build does not have"};
-#else
+    if (auto path = a.Values.find("--store"); path != a.Values.end())
       store = MakeFileRegStore(path->second);
-#endif
-    }
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
     using TCommand = int (*)(const TArguments&, TRegStore&, TConsole&);
     static const std::map<std::string, TCommand> kCommands = {

@@ -28,7 +28,8 @@ class TMemoryRegStore final : public TRegStore {
 std::unique_ptr<TRegStore> MakeFileRegStore(std::string path);
 
 // $KORVEL_STORE, else $XDG_CONFIG_HOME/korvel/registry.reg, else
-// $HOME/.config/korvel/registry.reg; empty when none of them can be found.
+// $HOME/.config/korvel/registry.reg (on Windows %APPDATA%\korvel\registry.reg);
+// empty when none of them can be found.
 std::string DefaultFileStorePath();
 
 #ifdef _WIN32

@@ -47,16 +47,15 @@ void ClearCalvek(TRegStore& store) {
 std::vector<TStoreKind> StoreKinds() {
   std::vector<TStoreKind> kinds;
   kinds.push_back({"memory", [] { return std::make_shared<TMemoryRegStore>(); }});
+  kinds.push_back({"file", [] {
+                     return std::shared_ptr<TRegStore>(
+                         MakeFileRegStore(MakeTempDir() + "/korvel/registry.reg"));
+                   }});
 #ifdef _WIN32
   kinds.push_back({"registry", [] {
                      std::shared_ptr<TRegStore> store = MakeWin32RegStore();
                      ClearCalvek(*store);
                      return store;
-                   }});
-#else
-  kinds.push_back({"file", [] {
-                     return std::shared_ptr<TRegStore>(
-                         MakeFileRegStore(MakeTempDir() + "/korvel/registry.reg"));
                    }});
 #endif
   return kinds;
