@@ -1,19 +1,12 @@
 #include "ClientPasswordDialog.h"
 
+#include "registry/RegTree.h"
+
 namespace korvel {
 namespace {
 
 constexpr char kTitle[] = "Client Passwords Setup";
 constexpr char kSelectItem[] = "You must select an item!";
-
-bool SameTag(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -161,7 +154,7 @@ void TClientPasswordDialog::Rename() {
     if (input.Execute() != kIdOk) return;
     bool duplicate = false;
     for (int i = 0; i < List.GetCount() && !duplicate; ++i)
-      duplicate = SameTag(List.GetString(i), tag);
+      duplicate = RegNameEqual(List.GetString(i), tag);  // letter case ignored
     if (duplicate) {
       ShowMessageBox("Duplicated TAGs!", "", kMbOk);
       continue;
