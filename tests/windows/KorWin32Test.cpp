@@ -91,9 +91,10 @@ class Kor : public ::testing::Test {
 };
 
 TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
-  auto kor = Start();
+  auto kor = Start();  // -q: no splash
   HWND main = WaitMain();
   ASSERT_TRUE(main);
+  EXPECT_EQ(FindWindowA("#32770", ""), nullptr);
   LONG style = GetWindowLongA(main, GWL_STYLE);
   EXPECT_EQ(style & ~(WS_VISIBLE | WS_CLIPSIBLINGS), static_cast<LONG>(0x808A0000));
   EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
