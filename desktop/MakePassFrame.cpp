@@ -233,6 +233,11 @@ LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY: {
+      HWND window = Window;
+      Window = nullptr;  // gone: the destructor has nothing left to destroy
+      return DefWindowProcA(window, message, wParam, lParam);
+    }
     default:
       break;
   }

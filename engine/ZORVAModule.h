@@ -50,8 +50,6 @@ class TZORVAModule {
                           int position);
   bool AutoReply(const char* text, char* reply, unsigned length);
 
-  TRegStore* Store() const { return StoreBackend.get(); }
-
  private:
   TZorvaVersions Versions() const;
   void SetVersions(const TZorvaVersions& versions);

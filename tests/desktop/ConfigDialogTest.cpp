@@ -73,6 +73,7 @@ TEST_F(Configuration, TheCaptionHeightMustLieFrom30To128) {
       ui.Type(C::IdCaptionHeight, refused);
       ui.Press(kIdOk);
       EXPECT_FALSE(ui.Ended()) << refused;
+      EXPECT_EQ(ui.Focused(), C::IdCaptionHeight);  // back to the field to correct
     }
     ui.Type(C::IdCaptionHeight, "4x2");  // letters cannot be typed
     EXPECT_EQ(ui.GetText(C::IdCaptionHeight), "42");

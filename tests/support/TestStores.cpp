@@ -3,15 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdlib>
 #endif
 
 namespace korvel::test {
