@@ -29,8 +29,9 @@ function(korvel_wine_fixture)
                                     ${KORVEL_WINE_LOADER} ${KORVEL_WINEARCH})
   add_test(NAME wine.cleanup COMMAND sh ${script} cleanup ${KORVEL_WINE_STATE}
                                       ${KORVEL_WINE_LOADER} ${KORVEL_WINEARCH})
-  set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wine TIMEOUT 300)
-  set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wine)
+  set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wine TIMEOUT 300
+                       LABELS wine)
+  set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wine LABELS wine)
 endfunction()
 
 # korvel_test(NAME SOURCES ... LIBS ...): a GoogleTest program and its tests.
@@ -44,7 +45,7 @@ function(korvel_test name)
   if(KORVEL_UNDER_WINE)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-      FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT 600
+      FIXTURES_REQUIRED wine RESOURCE_LOCK wine TIMEOUT 600 LABELS wine
       WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60

@@ -69,14 +69,14 @@ TStoreState ReadClientPasswords(TRegKey& machine, TZorvaVersions& versions,
 int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
                          const TClientPasswordList& records) {
   auto key = machine.Create(kZorvaKeyPath);
-  if (!key) return 0;
+  if (!key) return kStoreNotWritable;
   bool ok = SetDword(*key, "MajorVersion", versions.MajorVersion);
   ok = SetDword(*key, "MinorVersion", versions.MinorVersion) && ok;
   ok = SetDword(*key, "Build", versions.Build) && ok;
   ok = SetDword(*key, "InstallationDate", versions.InstallationDate) && ok;
-  if (!ok || !key->DeleteTree(kClientPasswordsKey)) return 0;
+  if (!ok || !key->DeleteTree(kClientPasswordsKey)) return kStoreNotWritable;
   auto list = key->Create(kClientPasswordsKey);
-  if (!list) return 0;
+  if (!list) return kStoreNotWritable;
   for (int i = 0; i < records.Count(); ++i) {
     const TClientPassword& record = records.At(i);
     char name[16];
@@ -88,7 +88,7 @@ int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
         !SetText(*sub, "Type", TypeText(record)))
       return i;
   }
-  return -1;
+  return kAllWritten;
 }
 
 }  // namespace korvel

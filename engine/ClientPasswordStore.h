@@ -17,6 +17,8 @@ struct TZorvaVersions {
   uint32_t MinorVersion = 0;
   uint32_t Build = 1;
   uint32_t InstallationDate = 0;
+
+  friend bool operator==(const TZorvaVersions&, const TZorvaVersions&) = default;
 };
 
 enum class TStoreState { NoKey, NoList, Loaded };
@@ -27,9 +29,13 @@ enum class TStoreState { NoKey, NoList, Loaded };
 TStoreState ReadClientPasswords(TRegKey& machine, TZorvaVersions& versions,
                                 TClientPasswordList& records);
 
-// Replaces the stored records and version values. Returns -1 when everything
-// was written, else the position of the first record that could not be
-// written (0 when nothing could be).
+inline constexpr int kAllWritten = -1;
+inline constexpr int kStoreNotWritable = -2;  // no record was tried
+
+// Replaces the stored records and version values. Returns kAllWritten when
+// everything was written, kStoreNotWritable when the key, the version values
+// or the list key could not be written, else the position of the first record
+// that could not be written.
 int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
                          const TClientPasswordList& records);
 

@@ -32,36 +32,40 @@ void TZORVAModule::LoadClientPasswords() {
   std::unique_ptr<TRegSession> session;
   if (StoreBackend) session = StoreBackend->Begin(TRegAccess::Read);
   TStoreState state = TStoreState::NoKey;
+  Readable = !session || session->Readable();
   if (session) state = ReadClientPasswords(session->LocalMachine(), versions, stored);
   SetVersions(versions);
   StoredRecords = stored.Snapshot();
+  StoredVersions = versions;
   if (state == TStoreState::Loaded) std::swap(*ClientPasswords, stored);
 }
 
 int TZORVAModule::SaveClientPasswords() {
-  if (!StoreBackend) return 0;
+  if (!StoreBackend) return kStoreNotWritable;
   auto session = StoreBackend->Begin(TRegAccess::Write);
-  if (!session) return 0;
+  if (!session) return kStoreNotWritable;
   int failed = WriteClientPasswords(session->LocalMachine(), Versions(), *ClientPasswords);
-  if (failed >= 0) return failed;
+  if (failed != kAllWritten) return failed;
   // What a later load will read back (texts cut to the store's limit).
   TZorvaVersions versions;
   TClientPasswordList written;
   ReadClientPasswords(session->LocalMachine(), versions, written);
-  if (!session->Commit()) return 0;
+  if (!session->Commit()) return kStoreNotWritable;
   StoredRecords = written.Snapshot();
-  return -1;
+  StoredVersions = versions;
+  Readable = true;
+  return kAllWritten;
 }
 
 bool TZORVAModule::SaveAtUnload() {
-  if (!StoreBackend) return false;
+  if (!StoreBackend || !Readable) return false;
   auto session = StoreBackend->Begin(TRegAccess::Write);
   if (!session) return false;
   TZorvaVersions versions;
   TClientPasswordList current;
   ReadClientPasswords(session->LocalMachine(), versions, current);
-  if (current.Snapshot() != StoredRecords) return false;
-  if (WriteClientPasswords(session->LocalMachine(), Versions(), *ClientPasswords) >= 0)
+  if (current.Snapshot() != StoredRecords || versions != StoredVersions) return false;
+  if (WriteClientPasswords(session->LocalMachine(), Versions(), *ClientPasswords) != kAllWritten)
     return false;
   return session->Commit();
 }

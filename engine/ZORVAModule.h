@@ -16,8 +16,8 @@ class TZORVAModule {
  public:
   static constexpr char kName[] = "ZudezuRER32";
 
-  // Loads the store into the list. A null store gives an empty list that is
-  // never stored.
+  // Loads the store into the list. A null store, or one that exists but
+  // cannot be read, gives an empty list that is never stored.
   explicit TZORVAModule(std::shared_ptr<TRegStore> store);
   // Writes the list back, unless the stored records changed since this module
   // last loaded or saved them (see SaveAtUnload).
@@ -35,13 +35,17 @@ class TZORVAModule {
   // Replaces the list with the stored records; the list stays as it is when
   // the store holds no "ClientPasswords" key.
   void LoadClientPasswords();
-  // Replaces the stored records with the list. -1 when all was written, else
-  // the position of the first record that could not be.
+  // Replaces the stored records with the list. kAllWritten when all was
+  // written, kStoreNotWritable when the store could not be opened or written
+  // at all, else the position of the first record that could not be.
   int SaveClientPasswords();
   // The save at unload. It rewrites the store only while the stored records
-  // are still those this module last loaded or saved, so that an edit another
-  // process saved meanwhile is never reverted. True when it wrote.
+  // and version values are still those this module last loaded or saved, so
+  // that an edit another process saved meanwhile is never reverted, and never
+  // over a store that could not be read. True when it wrote.
   bool SaveAtUnload();
+  // False while the store exists but could not be read.
+  bool StoreReadable() const { return Readable; }
 
   bool SearchChallenge(const char* text, int& position) const;
   bool IsolateChallenge(const char* text, char* challenge, unsigned length,
@@ -56,6 +60,8 @@ class TZORVAModule {
 
   std::shared_ptr<TRegStore> StoreBackend;
   std::vector<TClientPassword> StoredRecords;  // as last loaded or saved
+  TZorvaVersions StoredVersions;
+  bool Readable = true;
 };
 
 }  // namespace korvel

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -7,12 +8,29 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "FileIO.h"
 #include "RegStores.h"
 
 namespace korvel::fileio {
 namespace {
+
+TFileStepHook& Hook() {
+  static TFileStepHook hook;
+  return hook;
+}
+
+// False when a test's hook makes the step fail; errno then says EIO.
+bool Step(TFileStep step, const std::string& path) {
+  if (!Hook() || Hook()(step, path)) return true;
+  errno = EIO;
+  return false;
+}
+
+std::string Reason(const std::string& what, int error) {
+  return what + ": " + std::strerror(error);
+}
 
 bool WriteAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
@@ -27,7 +45,20 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+std::string Basename(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary files of PATH are ".NAME.tmp-XXXXXX" beside it: hidden, and
+// recognisable as stale ones after a crash.
+std::string TempPrefix(const std::string& path) {
+  return "." + Basename(path) + ".tmp-";
+}
+
 }  // namespace
+
+void SetFileStepHook(TFileStepHook hook) { Hook() = std::move(hook); }
 
 std::string Dirname(const std::string& path) {
   std::size_t slash = path.rfind('/');
@@ -44,53 +75,170 @@ bool EnsureDir(const std::string& dir) {
   return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* problem) {
   bytes.clear();
+  auto fail = [&](std::string why) {
+    if (problem) *problem = std::move(why);
+    return TReadStatus::Unreadable;
+  };
+  // O_NONBLOCK: a pipe at the path must not hang the reader.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return TReadStatus::Missing;
+    return fail(Reason(path, errno));
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    bool folder = S_ISDIR(st.st_mode);
+    close(fd);
+    return fail(path + (folder ? " is a folder, not a file" : " is not a regular file"));
+  }
   char buffer[65536];
-  bool ok = true;
   for (;;) {
     ssize_t n = read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
+    if (n < 0) {
+      int error = errno;
+      close(fd);
+      bytes.clear();
+      return fail(Reason(path, error));
+    }
+    if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   close(fd);
-  return ok;
+  return TReadStatus::Read;
 }
 
-bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
-  std::string temp = path + ".tmp";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-    unlink(temp.c_str());
+std::string ResolvePath(const std::string& path) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    ssize_t n = readlink(at.c_str(), target.data(), target.size());
+    if (n < 0) break;
+    target.resize(static_cast<std::size_t>(n));
+    at = !target.empty() && target[0] == '/' ? target : Dirname(at) + "/" + target;
+  }
+  return at;
+}
+
+bool IsSpecialFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFileMode mode,
+                      std::string* problem) {
+  auto fail = [&](std::string why) {
+    if (problem) *problem = std::move(why);
     return false;
+  };
+  struct stat old {};
+  bool exists = lstat(path.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode))
+    return fail(path + " is not a regular file; it is left as it is");
+  if (!exists && errno != ENOENT) return fail(Reason(path, errno));
+
+  std::string temp = Dirname(path) + "/" + TempPrefix(path) + "XXXXXX";
+  // mkstemp creates the file exclusively, owner-only, and never through a link.
+  int fd = Step(TFileStep::CreateTemp, path) ? mkostemp(temp.data(), O_CLOEXEC) : -1;
+  if (fd < 0) return fail(Reason("cannot create a file beside " + path, errno));
+  bool ok = true;
+  std::string why;
+  if (exists && mode == TNewFileMode::KeepExisting) {
+    // Keep the owner (a store of another user saved by root stays theirs)
+    // and the mode. Only the owner's own group may fail to carry over.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 && old.st_uid != geteuid() &&
+        fchown(fd, old.st_uid, static_cast<gid_t>(-1)) != 0) {
+      ok = false;
+      why = Reason("cannot keep the owner of " + path, errno);
+    }
+    if (ok && fchmod(fd, old.st_mode & 07777) != 0) {
+      ok = false;
+      why = Reason("cannot keep the mode of " + path, errno);
+    }
+  } else if (fchmod(fd, 0600) != 0) {
+    ok = false;
+    why = Reason("cannot make " + temp + " owner-only", errno);
+  }
+  if (ok && !(Step(TFileStep::Write, path) && WriteAll(fd, bytes))) {
+    ok = false;
+    why = Reason("cannot write beside " + path, errno);
+  }
+  if (ok && !(Step(TFileStep::Sync, path) && fsync(fd) == 0)) {
+    ok = false;
+    why = Reason("cannot flush the new " + path + " to disk", errno);
+  }
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    why = Reason("cannot write beside " + path, errno);
+  }
+  if (ok && !(Step(TFileStep::Rename, path) && rename(temp.c_str(), path.c_str()) == 0)) {
+    ok = false;
+    why = Reason("cannot put the new " + path + " in place", errno);
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    return fail(why);
   }
   // Flush the folder too, so the rename itself survives a crash.
   int dirFd = open(Dirname(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
-    fsync(dirFd);
+    if (Step(TFileStep::SyncFolder, path)) fsync(dirFd);
     close(dirFd);
   }
   return true;
 }
 
-TFileLock::TFileLock(const std::string& path, bool exclusive, bool mayCreate) {
-  int fd = open(path.c_str(), O_RDWR | (mayCreate ? O_CREAT : 0) | O_CLOEXEC, 0600);
-  if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  while (flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-    if (errno != EINTR) {
+void RemoveStaleTemporaries(const std::string& path) {
+  DIR* dir = opendir(Dirname(path).c_str());
+  if (!dir) return;
+  const std::string prefix = TempPrefix(path);
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+      unlinkat(dirfd(dir), name.c_str(), 0);
+  }
+  closedir(dir);
+}
+
+TFileLock::TFileLock(const std::string& path, bool exclusive, bool mayCreate,
+                     std::chrono::milliseconds wait) {
+  // Never through a link, and never hanging on a pipe planted at the path.
+  int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+  int fd = open(path.c_str(), O_RDWR | (mayCreate ? O_CREAT : 0) | flags, 0600);
+  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = open(path.c_str(), O_RDONLY | flags);
+  if (fd < 0) {
+    Why = Reason("cannot open the lock file " + path, errno);
+    return;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    Why = "the lock file " + path + " is not a regular file";
+    return;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+      int error = errno;
       close(fd);
+      if (error == EWOULDBLOCK) {
+        State = TLockStatus::Busy;
+        Why = "another program holds the lock " + path;
+      } else {
+        Why = Reason("cannot lock " + path, error);
+      }
       return;
     }
+    usleep(20000);
   }
   Handle = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
+  State = TLockStatus::Locked;
 }
 
 TFileLock::~TFileLock() {

@@ -1,5 +1,5 @@
 // The file store: one REGEDIT4 file, read and replaced whole under a lock.
-#include <cstdio>
+#include <string>
 
 #include "FileIO.h"
 #include "RegStores.h"
@@ -11,18 +11,28 @@ class TFileSession final : public TRegSession {
  public:
   TFileSession(std::string path, TRegAccess access, std::unique_ptr<fileio::TFileLock> lock)
       : Path(std::move(path)), Access(access), Lock(std::move(lock)) {
-    if (!fileio::ReadWholeFile(Path, Original)) return;  // no store yet: empty tree
+    std::string why;
+    switch (fileio::ReadWholeFile(Path, Original, &why)) {
+      case fileio::TReadStatus::Missing:
+        return;  // no store yet: an empty tree
+      case fileio::TReadStatus::Unreadable:
+        Unreadable = true;
+        Why = "cannot read the store " + why + "; it is left as it is";
+        return;
+      case fileio::TReadStatus::Read:
+        break;
+    }
     Loaded = true;
+    if (Original.empty()) return;  // an empty file is an empty store
     TRegParseResult parsed = ParseRegFile(Original);
     Root = parsed.Root;
-    Damaged = !parsed.Errors.empty();
-    if (Damaged) {
+    if (!parsed.Errors.empty()) {
+      Damaged = true;
       const TRegParseError& first = parsed.Errors.front();
-      std::fprintf(stderr,
-                   "korvel: %s, line %d: %s (%zu unreadable line(s) skipped; the "
-                   "file is kept as %s.bad when the store is next saved)\n",
-                   Path.c_str(), first.Line, first.Message.c_str(), parsed.Errors.size(),
-                   Path.c_str());
+      Why = Path + ", line " + std::to_string(first.Line) + ": " + first.Message + " (" +
+            std::to_string(parsed.Errors.size()) +
+            " unreadable line(s) skipped; the file is kept as " + Path +
+            ".bad when the store is next saved)";
     }
   }
 
@@ -31,14 +41,22 @@ class TFileSession final : public TRegSession {
     return *Machine;
   }
 
+  bool Readable() const override { return !Unreadable; }
+  std::string Problem() const override { return Why; }
+
   bool Commit() override {
-    if (Access != TRegAccess::Write) return false;
+    if (Access != TRegAccess::Write || Unreadable) return false;
+    fileio::RemoveStaleTemporaries(Path);
     // A file that could not be read cleanly is kept before it is replaced.
-    if (Loaded && Damaged && !fileio::ReplaceWholeFile(Path + ".bad", Original)) return false;
+    if (Loaded && Damaged &&
+        !fileio::ReplaceWholeFile(Path + ".bad", Original, fileio::TNewFileMode::OwnerOnly, &Why))
+      return false;
     std::string text = WriteRegFile(*Root);
-    if (!fileio::ReplaceWholeFile(Path, text)) return false;
+    if (!fileio::ReplaceWholeFile(Path, text, fileio::TNewFileMode::KeepExisting, &Why))
+      return false;
     Original = std::move(text);
     Damaged = false;
+    Why.clear();
     return true;
   }
 
@@ -47,34 +65,53 @@ class TFileSession final : public TRegSession {
   TRegAccess Access;
   std::unique_ptr<fileio::TFileLock> Lock;  // held for the whole session
   std::string Original;
+  std::string Why;
   bool Loaded = false;
   bool Damaged = false;
+  bool Unreadable = false;
   std::shared_ptr<TRegNode> Root = std::make_shared<TRegNode>();
   std::unique_ptr<TRegKey> Machine;
 };
 
 class TFileRegStore final : public TRegStore {
  public:
-  explicit TFileRegStore(std::string path) : Path(std::move(path)) {}
+  TFileRegStore(std::string path, std::chrono::milliseconds lockWait)
+      : Path(std::move(path)), LockWait(lockWait) {}
 
-  std::unique_ptr<TRegSession> Begin(TRegAccess access) override {
+  using TRegStore::Begin;
+  std::unique_ptr<TRegSession> Begin(TRegAccess access, std::string& problem) override {
+    // Resolved once per session: a linked store is read and written where it is.
+    std::string path = fileio::ResolvePath(Path);
     bool write = access == TRegAccess::Write;
-    if (write && !fileio::EnsureDir(fileio::Dirname(Path))) return nullptr;
-    // A reader that cannot make the lock file (read-only folder, no store
-    // yet) reads without it: nobody can be writing there either.
-    auto lock = std::make_unique<fileio::TFileLock>(Path + ".lock", write, true);
-    if (write && !lock->Locked()) return nullptr;
-    return std::make_unique<TFileSession>(Path, access, std::move(lock));
+    if (write && !fileio::EnsureDir(fileio::Dirname(path))) {
+      problem = "cannot make the folder " + fileio::Dirname(path);
+      return nullptr;
+    }
+    auto lock = std::make_unique<fileio::TFileLock>(path + ".lock", write, true, LockWait);
+    // A reader that cannot have the lock (read-only folder, no store yet, a
+    // writer that takes too long) reads without it: a store file is replaced
+    // whole, never changed in place, so what it reads is whole.
+    if (write && !lock->Locked()) {
+      problem = lock->Problem();
+      return nullptr;
+    }
+    auto session = std::make_unique<TFileSession>(path, access, std::move(lock));
+    if (write && !session->Readable()) {
+      problem = session->Problem();
+      return nullptr;
+    }
+    return session;
   }
 
  private:
   std::string Path;
+  std::chrono::milliseconds LockWait;
 };
 
 }  // namespace
 
-std::unique_ptr<TRegStore> MakeFileRegStore(std::string path) {
-  return std::make_unique<TFileRegStore>(std::move(path));
+std::unique_ptr<TRegStore> MakeFileRegStore(std::string path, std::chrono::milliseconds lockWait) {
+  return std::make_unique<TFileRegStore>(std::move(path), lockWait);
 }
 
 }  // namespace korvel

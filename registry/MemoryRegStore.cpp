@@ -28,7 +28,7 @@ class TMemorySession final : public TRegSession {
 
 }  // namespace
 
-std::unique_ptr<TRegSession> TMemoryRegStore::Begin(TRegAccess access) {
+std::unique_ptr<TRegSession> TMemoryRegStore::Begin(TRegAccess access, std::string&) {
   return std::make_unique<TMemorySession>(*this, access);
 }
 

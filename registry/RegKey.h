@@ -64,13 +64,26 @@ class TRegSession {
   // Makes the writes of a write session durable. False when the store could
   // not be written; the store then holds what it held before the session.
   virtual bool Commit() = 0;
+  // False when a store exists but could not be read: the session then shows
+  // an empty store, and nothing may be written over the real one.
+  virtual bool Readable() const { return true; }
+  // What went wrong, for a message: why the store could not be read or
+  // written, or which lines of a damaged store were skipped. Empty when
+  // nothing did. The library itself never prints it.
+  virtual std::string Problem() const { return {}; }
 };
 
 class TRegStore {
  public:
   virtual ~TRegStore() = default;
-  // Null when the store cannot be reached at all for that access.
-  virtual std::unique_ptr<TRegSession> Begin(TRegAccess access) = 0;
+  // Null when the store cannot be reached at all for that access (for
+  // writing: also when it exists but cannot be read, or another process
+  // holds it for longer than the store waits); `problem` then says why.
+  virtual std::unique_ptr<TRegSession> Begin(TRegAccess access, std::string& problem) = 0;
+  std::unique_ptr<TRegSession> Begin(TRegAccess access) {
+    std::string ignored;
+    return Begin(access, ignored);
+  }
 };
 
 // The store this build keeps its keys in: the registry on Windows, the file

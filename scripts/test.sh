@@ -11,7 +11,17 @@ for preset in linux win32 win64; do
   echo "==== $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
-  ctest --preset "$preset" || status=1
+  if [ "$preset" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    # The 32-bit Wine loader is a 32-bit Linux program; a kernel built
+    # without 32-bit support cannot start it. The build and its checks
+    # that need no Wine still run.
+    echo "NOTE: this machine cannot run 32-bit programs (/usr/lib/wine/wine:" \
+         "$(/usr/lib/wine/wine --version 2>&1 | head -n 1)); the win32 tests" \
+         "under Wine are skipped here."
+    ctest --preset "$preset" -LE wine || status=1
+  else
+    ctest --preset "$preset" || status=1
+  fi
 done
 seconds=${KORVEL_FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ]; then

@@ -6,6 +6,7 @@
 #include "editor/EditExport.h"
 #include "framework/Headless.h"
 #include "registry/RegStores.h"
+#include "support/FaultyStore.h"
 
 namespace korvel {
 namespace {
@@ -311,18 +312,34 @@ TEST_F(EditSequence, EscAfterNewAndDeleteStoresTheListAsLeft) {
   EXPECT_EQ(reloaded.ClientPasswords->At(1).Tag, "added");
 }
 
+// A record that cannot be written is named; a store that cannot be opened at
+// all is not blamed on record 0. Either way the list in memory is kept.
 TEST_F(EditSequence, AStoreThatCannotBeWrittenIsReportedAndTheListKept) {
-  TZORVAModule module(Store);
-  Store->FailCommits = true;
-  Script->InputAnswers.push_back("kept");
-  Script->Drivers.push_back([](THeadlessDialog& ui) { ui.Click(D::IdNew); });
-  EXPECT_EQ(EditClientPasswords(module, TWindow{}), 1);
-  ASSERT_EQ(Script->Messages.size(), 1u);
-  EXPECT_EQ(Script->Messages[0].Text, "Error Writing Password 0");
-  EXPECT_EQ(Script->Messages[0].Caption, "TAVRIK ERROR");
-  EXPECT_EQ(Script->Messages[0].Flags, kMbOk);
-  ASSERT_EQ(module.ClientPasswords->Count(), 1);
-  EXPECT_EQ(module.ClientPasswords->At(0).Tag, "kept");
+  struct Case {
+    test::TFaultyStore::TRule Fail;
+    const char* Message;
+  } cases[] = {
+      {test::FailOp(test::TStoreOp::Commit), "The password store could not be opened for writing"},
+      {test::FailOp(test::TStoreOp::Begin), "The password store could not be opened for writing"},
+      {test::FailWritingRecord(1), "Error Writing Password 1"},
+  };
+  for (const Case& c : cases) {
+    auto faulty = std::make_shared<test::TFaultyStore>();
+    TZORVAModule module(faulty);
+    module.ClientPasswords->Add(std::make_unique<TClientPassword>("first"));
+    faulty->Fail = c.Fail;
+    Script->Messages.clear();
+    Script->InputAnswers.push_back("kept");
+    Script->Drivers.push_back([](THeadlessDialog& ui) { ui.Click(D::IdNew); });
+    // The reload at the start finds no list: the one in memory stays.
+    EXPECT_EQ(EditClientPasswords(module, TWindow{}), 1);
+    ASSERT_EQ(Script->Messages.size(), 1u) << c.Message;
+    EXPECT_EQ(Script->Messages[0].Text, c.Message);
+    EXPECT_EQ(Script->Messages[0].Caption, "TAVRIK ERROR");
+    EXPECT_EQ(Script->Messages[0].Flags, kMbOk);
+    ASSERT_EQ(module.ClientPasswords->Count(), 2);
+    EXPECT_EQ(module.ClientPasswords->At(1).Tag, "kept");
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/ZORVAModule.h"
+#include "support/FaultyStore.h"
 #include "support/TestStores.h"
 
 namespace korvel {
@@ -236,15 +237,28 @@ TEST_P(ClientPasswordStore, UnloadNeverRevertsAnEditSavedElsewhere) {
 INSTANTIATE_TEST_SUITE_P(Backends, ClientPasswordStore, ::testing::ValuesIn(StoreKinds()),
                          [](const auto& info) { return info.param.Name; });
 
-TEST(ClientPasswordStoreFailure, AStoreThatCannotBeWrittenReportsRecordZero) {
-  auto memory = std::make_shared<TMemoryRegStore>();
-  TZORVAModule module(memory);
-  module.ClientPasswords->Add(std::make_unique<TClientPassword>(Record("a", "x", "y", kMD5)));
-  memory->FailCommits = true;
-  EXPECT_EQ(module.SaveClientPasswords(), 0);
-  EXPECT_EQ(module.ClientPasswords->Count(), 1);  // the list is kept
-  memory->FailCommits = false;
-  EXPECT_EQ(module.SaveClientPasswords(), -1);
+TEST(ClientPasswordStoreFailure, SaveFailuresNameTheRecordOrTheStore) {
+  struct Case {
+    test::TFaultyStore::TRule Fail;
+    int Result;
+  } cases[] = {
+      {test::FailOp(test::TStoreOp::Begin), kStoreNotWritable},
+      {test::FailOp(test::TStoreOp::Commit), kStoreNotWritable},
+      {test::FailOp(test::TStoreOp::DeleteTree), kStoreNotWritable},
+      {test::FailWritingRecord(0), 0},
+      {test::FailWritingRecord(2), 2},
+  };
+  for (const Case& c : cases) {
+    auto faulty = std::make_shared<test::TFaultyStore>();
+    TZORVAModule module(faulty);
+    for (const char* tag : {"a", "b", "c"})
+      module.ClientPasswords->Add(std::make_unique<TClientPassword>(Record(tag, "x", "y", kMD5)));
+    faulty->Fail = c.Fail;
+    EXPECT_EQ(module.SaveClientPasswords(), c.Result);
+    EXPECT_EQ(module.ClientPasswords->Count(), 3);  // the list is kept
+    faulty->Fail = [](test::TStoreOp, const std::string&) { return false; };
+    EXPECT_EQ(module.SaveClientPasswords(), kAllWritten);
+  }
 }
 
 }  // namespace

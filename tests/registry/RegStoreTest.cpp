@@ -179,14 +179,25 @@ TEST_F(FileStore, KillingASaveAtAnyPointLeavesAWholeStore) {
   std::mt19937 random(12345);
   int sawOld = 0, sawNew = 0;
   for (int round = 0; round < 60; ++round) {
+    int done[2];
+    ASSERT_EQ(pipe(done), 0);
     pid_t child = fork();
     if (child == 0) {
-      for (int i = 1;; ++i) save(i % 2);
+      close(done[0]);
+      for (int i = 1;; ++i) {
+        save(i % 2);
+        if (write(done[1], "s", 1) != 1) _exit(1);  // one byte per finished save
+      }
     }
-    // Kill it anywhere from before its first save to after several.
-    usleep(std::uniform_int_distribution<int>(0, 20000)(random));
+    close(done[1]);
+    // Kill it after 0 to 2 finished saves, somewhere inside the next one, so
+    // that the outcome does not hang on how busy the machine is.
+    char byte;
+    for (int saves = round % 3; saves > 0; --saves) ASSERT_EQ(read(done[0], &byte, 1), 1);
+    usleep(std::uniform_int_distribution<int>(0, 3000)(random));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
+    close(done[0]);
     TRegParseResult parsed = ParseRegFile(test::ReadFileBytes(Path));
     ASSERT_TRUE(parsed.Errors.empty()) << "round " << round;
     bool isOld = parsed.Root->SameAs(*variants[0]);
