@@ -102,7 +102,9 @@ bool TMatrix::MakeReply(const char* challenge) {
   const int elements = CountElements(Template);
   const char* p = challenge;
   for (int32_t answered = 0; answered < Count; ++answered) {
-    if (*p == '\0') return true;
+    // Blanks and line ends after the last number are not one more number: a
+    // line pasted with or without its line end gets the same reply.
+    if (p[std::strspn(p, " \t\r\n")] == '\0') return true;
     while (*p != '\0' && !IsDigit(*p)) ++p;
     uint64_t value = 0;
     bool tooLarge = false;

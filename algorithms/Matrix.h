@@ -20,9 +20,11 @@ class TMatrix {
   TMatrix(int32_t count, const char* templ);
 
   // Appends one character for each of the first `count` numbers of the
-  // challenge. False at the first number beyond the template (the characters
-  // before it stay in Reply). Numbers too large for a signed 32-bit integer
-  // count as beyond the template.
+  // challenge. Any non-digit separates numbers; text other than blanks and
+  // line ends after the last number counts as one more number 0. False at the
+  // first number beyond the template (the characters before it stay in
+  // Reply). Numbers too large for a signed 32-bit integer count as beyond the
+  // template.
   bool MakeReply(const char* challenge);
 
   const std::string& Reply() const { return ReplyText; }

@@ -57,11 +57,16 @@ class TTreeKey final : public TRegKey {
 
   std::unique_ptr<TRegKey> Create(std::string_view path) override {
     std::vector<std::string> parts;
-    if (Node->Deleted || !SplitPath(path, parts)) return nullptr;
+    if (Node->Deleted || !SplitPath(path, parts) || Node->Depth + parts.size() > kMaxKeyDepth)
+      return nullptr;
     std::shared_ptr<TRegNode> at = Node;
     for (const auto& part : parts) {
       auto& slot = at->Keys[part];
-      if (!slot) slot = std::make_shared<TRegNode>();
+      if (!slot) {
+        slot = std::make_shared<TRegNode>();
+        slot->Depth = at->Depth + 1;
+        ++at->Generation;
+      }
       at = slot;
     }
     return std::make_unique<TTreeKey>(at);
@@ -75,10 +80,10 @@ class TTreeKey final : public TRegKey {
     if (Node->Deleted || index >= Node->Keys.size()) return std::nullopt;
     // Enumeration walks the keys in order; a walk that goes on from the last
     // index asked for costs one step, so enumerating n keys stays linear.
-    if (!Cursor || CursorSize != Node->Keys.size() || index < CursorIndex) {
+    if (!Cursor || CursorGeneration != Node->Generation || index < CursorIndex) {
       Cursor = Node->Keys.begin();
       CursorIndex = 0;
-      CursorSize = Node->Keys.size();
+      CursorGeneration = Node->Generation;
     }
     auto it = *Cursor;
     std::advance(it, index - CursorIndex);
@@ -132,7 +137,7 @@ class TTreeKey final : public TRegKey {
     if (it == at->Keys.end()) return true;
     MarkDeleted(*it->second);
     at->Keys.erase(it);
-    Cursor.reset();
+    ++at->Generation;
     return true;
   }
 
@@ -142,7 +147,7 @@ class TTreeKey final : public TRegKey {
   std::shared_ptr<TRegNode> Node;
   std::optional<Iter> Cursor;
   uint32_t CursorIndex = 0;
-  std::size_t CursorSize = 0;
+  uint64_t CursorGeneration = 0;
 };
 
 // ---- reading -------------------------------------------------------------
@@ -432,6 +437,7 @@ bool RegNameEqual(std::string_view a, std::string_view b) {
 std::shared_ptr<TRegNode> TRegNode::Clone() const {
   auto copy = std::make_shared<TRegNode>();
   copy->Values = Values;
+  copy->Depth = Depth;
   for (const auto& [name, child] : Keys) copy->Keys.emplace(name, child->Clone());
   return copy;
 }
@@ -509,6 +515,10 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
       std::vector<std::string> parts;
       if (!SplitPath(path, parts) || !StartsWithNoCase(parts[0], "HKEY_")) {
         error(number, "key path that does not start with a HKEY_ root");
+        continue;
+      }
+      if (parts.size() > kMaxKeyDepth) {
+        error(number, "key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
         continue;
       }
       if (remove)

@@ -4,6 +4,7 @@
 // such a tree; korvel's import and export use the same reader and writer.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,10 +23,18 @@ struct TRegNameLess {
 };
 bool RegNameEqual(std::string_view a, std::string_view b);
 
+// How deep keys may nest below a root, as in the Windows registry. Every walk
+// of a tree recurses per level, so this also bounds the stack a tree can take.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
 struct TRegNode {
   std::map<std::string, std::shared_ptr<TRegNode>, TRegNameLess> Keys;
   std::vector<std::pair<std::string, TRegValue>> Values;  // in order of writing
   bool Deleted = false;  // set on a key removed while a handle to it was open
+  std::size_t Depth = 0;
+  // Counts every change of Keys, so that a handle's enumeration cursor can
+  // tell that another handle changed the node under it.
+  uint64_t Generation = 0;
 
   std::shared_ptr<TRegNode> Clone() const;
   bool SameAs(const TRegNode& other) const;

@@ -40,12 +40,16 @@ TEST(Matrix, NumbersPickPositionsInTheirOrder) {
   EXPECT_EQ(Answer(2, "abcdef", "1 2 3 4").Reply, "ab");  // only count numbers
 }
 
-TEST(Matrix, NumberZeroAndTrailingSeparatorsAnswerTheFirstElement) {
-  EXPECT_EQ(Answer(3, "abcdef", "0").Reply, "a");
-  EXPECT_EQ(Answer(5, "abcdef", "3 1 x").Reply, "caa");
-  EXPECT_EQ(Answer(5, "abcdef", "3 1\r").Reply, "caa");
-  EXPECT_EQ(Answer(5, "abcdef", "3 1").Reply, "ca");
-  EXPECT_EQ(Answer(5, "abcdef", "3,1;x2\n4").Reply, "cabd");
+// Trailing text that is not a blank or a line end reads as a number 0; a line
+// with or without its line end or trailing blanks gets the same reply.
+TEST(Matrix, NumberZeroAndTrailingTextAnswerTheFirstElement) {
+  struct Case {
+    const char* Challenge;
+    const char* Reply;
+  } cases[] = {{"0", "a"},        {"3 1 x", "caa"},     {"3 1", "ca"},  {"3 1\r", "ca"},
+               {"3 1 \r\n", "ca"}, {"3 1\t ", "ca"},    {"3 1 ;", "caa"}, {"3,1;x2\n4", "cabd"},
+               {" \r\n", ""}};
+  for (const Case& c : cases) EXPECT_EQ(Answer(5, "abcdef", c.Challenge).Reply, c.Reply) << c.Challenge;
 }
 
 TEST(Matrix, CountOfZeroOrLessAndEmptyChallengesAnswerNothing) {

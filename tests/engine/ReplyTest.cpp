@@ -48,6 +48,9 @@ TEST_F(Replies, EachTypeAnswersAReceivedLine) {
   Add("ITA 9>", "12345", "ITANET");
   Add("FLX 8>", "12345", "FLEXNET");
   EXPECT_EQ(Auto("DB0ABC} 3 1 10 2 2 7\r\n"), "cajbb");
+  // Fewer numbers than the matrix length: a trailing blank or line end adds nothing.
+  for (const char* line : {"DB0ABC} 1 2 3", "DB0ABC} 1 2 3 ", "DB0ABC} 1 2 3\r", "DB0ABC} 1 2 3\r\n"})
+    EXPECT_EQ(Auto(line), "abc") << line;
   EXPECT_EQ(Auto("BBS> Login [ 472 ] >"), TMD2Digest("472geheim").HexDigest());
   EXPECT_EQ(Auto("Mail: <  x9q2  >"), TMD5Digest("x9q2geheim").HexDigest());
   // The digits of the prompt itself are not read as numbers.

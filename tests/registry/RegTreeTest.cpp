@@ -181,5 +181,38 @@ TEST(RegTreeKeys, ValueReadersCheckTypeAndSize) {
   EXPECT_FALSE(QueryText(*key, "missing"));
 }
 
+// Another handle that deletes one key and creates another leaves the count
+// as it was; an enumeration cursor kept across that must not walk freed keys.
+TEST(RegTreeKeys, EnumerationSurvivesChangesThroughAnotherHandle) {
+  auto root = std::make_shared<TRegNode>();
+  auto reader = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\List");
+  auto writer = MakeTreeKey(root)->Open("HKEY_LOCAL_MACHINE\List");
+  for (const char* name : {"a", "b", "c"}) writer->Create(name);
+  EXPECT_EQ(reader->SubKeyName(1), "b");
+  ASSERT_TRUE(writer->DeleteTree("b"));
+  writer->Create("d");
+  EXPECT_EQ(reader->SubKeyName(1), "c");
+  EXPECT_EQ(reader->SubKeyName(2), "d");
+}
+
+// Keys nest at most as deep as in the registry: a file with a deeper key is
+// refused on that line, not walked until the stack runs out.
+TEST(RegTreeKeys, KeysNestNoDeeperThanTheRegistryAllows) {
+  std::string deep = "HKEY_LOCAL_MACHINE";
+  for (int i = 1; i < 20000; ++i) deep += "\\a";
+  TRegParseResult parsed = ParseRegFile("REGEDIT4\n\n[" + deep + "]\n\"v\"=\"1\"\n");
+  ASSERT_EQ(parsed.Errors.size(), 1u);
+  EXPECT_EQ(parsed.Errors[0].Line, 3);
+  EXPECT_NE(parsed.Errors[0].Message.find("512"), std::string::npos);
+  WriteRegFile(*parsed.Root);
+
+  auto top = MakeTreeKey(std::make_shared<TRegNode>());
+  std::string path = "HKEY_LOCAL_MACHINE";
+  for (std::size_t depth = 1; depth < kMaxKeyDepth; ++depth) path += "\\k";
+  auto last = top->Create(path);
+  ASSERT_TRUE(last);
+  EXPECT_FALSE(last->Create("one more"));
+}
+
 }  // namespace
 }  // namespace korvel
