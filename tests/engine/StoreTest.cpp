@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/ZORVAModule.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include "support/FaultyStore.h"
 #include "support/TestStores.h"
 
@@ -234,8 +238,46 @@ TEST_P(ClientPasswordStore, UnloadNeverRevertsAnEditSavedElsewhere) {
   EXPECT_EQ(loaded[1].Tag, "b");
 }
 
+TEST_P(ClientPasswordStore, UnloadNeverRevertsVersionValuesSavedElsewhere) {
+  StoreRecords({Record("a", "x", "y", kMD5)});
+  auto longRunning = std::make_unique<TZORVAModule>(Store);
+  EditStore([](TRegKey& key) { SetDword(key, "Build", 77); });  // an import meanwhile
+  EXPECT_FALSE(longRunning->SaveAtUnload());
+  ReadStore([](TRegKey& key) { EXPECT_EQ(QueryDword(key, "Build"), 77u); });
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ClientPasswordStore, ::testing::ValuesIn(StoreKinds()),
                          [](const auto& info) { return info.param.Name; });
+
+#ifndef _WIN32
+// A store that is there but cannot be read is worked around, never written
+// over: not at unload, not by a save; and the library prints nothing.
+TEST(ClientPasswordStoreFailure, AnUnreadableStoreIsNeverWritten) {
+  std::string path = test::MakeTempDir() + "/registry.reg";
+  ASSERT_EQ(mkdir(path.c_str(), 0700), 0);  // what stands there cannot be read as a file
+  std::shared_ptr<TRegStore> store = MakeFileRegStore(path);
+  testing::internal::CaptureStderr();
+  {
+    TZORVAModule module(store);
+    EXPECT_FALSE(module.StoreReadable());
+    EXPECT_EQ(module.ClientPasswords->Count(), 0);
+    EXPECT_FALSE(module.SaveAtUnload());
+    module.ClientPasswords->Add(std::make_unique<TClientPassword>(Record("a", "x", "y", kMD5)));
+    EXPECT_EQ(module.SaveClientPasswords(), kStoreNotWritable);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+
+  // A damaged store is read as far as it goes, silently too.
+  std::string damaged = test::MakeTempDir() + "/registry.reg";
+  test::WriteFileBytes(damaged, "REGEDIT4\r\nnot registry\r\n");
+  testing::internal::CaptureStderr();
+  { TZORVAModule module(MakeFileRegStore(damaged)); }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+#endif
 
 TEST(ClientPasswordStoreFailure, SaveFailuresNameTheRecordOrTheStore) {
   struct Case {

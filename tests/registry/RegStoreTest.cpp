@@ -2,14 +2,19 @@
 // its permissions, its locking and its atomic replacement.
 #include <gtest/gtest.h>
 
+#include "registry/FileIO.h"
 #include "support/TestStores.h"
 
 #ifndef _WIN32
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <functional>
 #include <random>
 #endif
 
@@ -208,6 +213,148 @@ TEST_F(FileStore, KillingASaveAtAnyPointLeavesAWholeStore) {
   // Both outcomes occurred, so the kills did land inside saves.
   EXPECT_GT(sawOld, 0);
   EXPECT_GT(sawNew, 0);
+}
+
+// What stands at the store path decides what a session may do: nothing yet
+// and an empty file are empty stores; a folder or a pipe is a store that
+// cannot be read, which is never written over (and a read never hangs on it).
+TEST_F(FileStore, OnlyAMissingOrRegularFileIsReadAndWritten) {
+  struct Case {
+    const char* Name;
+    std::function<void(const std::string&)> Make;
+    bool Readable;
+  } cases[] = {
+      {"nothing", [](const std::string&) {}, true},
+      {"empty file", [](const std::string& p) { test::WriteFileBytes(p, ""); }, true},
+      {"folder", [](const std::string& p) { mkdir(p.c_str(), 0700); }, false},
+      {"pipe", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, false},
+  };
+  for (const Case& c : cases) {
+    std::string dir = test::MakeTempDir(), path = dir + "/registry.reg";
+    c.Make(path);
+    auto store = MakeFileRegStore(path);
+    auto reading = store->Begin(TRegAccess::Read);
+    ASSERT_TRUE(reading) << c.Name;
+    EXPECT_EQ(reading->Readable(), c.Readable) << c.Name;
+    EXPECT_EQ(reading->Problem().empty(), c.Readable) << c.Name << ": " << reading->Problem();
+    reading.reset();
+    std::string problem;
+    auto writing = store->Begin(TRegAccess::Write, problem);
+    EXPECT_EQ(bool(writing), c.Readable) << c.Name;
+    EXPECT_EQ(problem.find(path) != std::string::npos, !c.Readable) << c.Name << ": " << problem;
+    if (writing) {
+      SetText(*writing->LocalMachine().Create("SOFTWARE\\T"), "a", "1");
+      EXPECT_TRUE(writing->Commit()) << c.Name;
+      EXPECT_FALSE(test::FileExists(path + ".bad")) << c.Name;
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat(path.c_str(), &st), 0) << c.Name;
+    EXPECT_EQ(S_ISREG(st.st_mode), c.Readable) << c.Name;  // a folder or pipe stays one
+  }
+}
+
+// A linked store is written where it really is, and the link stays a link;
+// the replaced file keeps its owner and mode.
+TEST_F(FileStore, SavesLandBesideTheRealFileWithItsOwnerAndMode) {
+  Write("a", "1");
+  std::string linkDir = test::MakeTempDir(), link = linkDir + "/linked.reg";
+  ASSERT_EQ(symlink(Path.c_str(), link.c_str()), 0);
+  ASSERT_EQ(chmod(Path.c_str(), 0640), 0);
+  bool root = geteuid() == 0;
+  if (root) ASSERT_EQ(chown(Path.c_str(), 4242, 4343), 0);
+  auto linked = MakeFileRegStore(link);
+  {
+    auto session = linked->Begin(TRegAccess::Write);
+    ASSERT_TRUE(session);
+    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "2");
+    ASSERT_TRUE(session->Commit());
+  }
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Read("a"), "2");
+  ASSERT_EQ(stat(Path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4242u);
+    EXPECT_EQ(st.st_gid, 4343u);
+  }
+  // Nothing else was left beside the link or the file.
+  for (const std::string& dir : {linkDir, Dir}) {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      names += entry.path().filename().string() + " ";
+    EXPECT_EQ(names.find("tmp"), std::string::npos) << names;
+  }
+}
+
+// Links planted where the store makes its files (the old fixed temporary
+// name, the lock) never make a save write into another file; temporary files
+// a killed save left behind are removed by the next one.
+TEST_F(FileStore, PlantedLinksAreNeverWrittenThroughAndStaleTemporariesGo) {
+  Write("a", "1");
+  std::string victim = test::MakeTempDir() + "/victim";
+  test::WriteFileBytes(victim, "precious");
+  ASSERT_EQ(symlink(victim.c_str(), (Path + ".tmp").c_str()), 0);
+  std::string stale = Dir + "/.registry.reg.tmp-Ab12Cd";
+  test::WriteFileBytes(stale, "half a save");
+  Write("a", "2");
+  EXPECT_EQ(Read("a"), "2");
+  EXPECT_FALSE(test::FileExists(stale));
+  EXPECT_EQ(test::ReadFileBytes(victim), "precious");
+
+  ASSERT_EQ(unlink((Path + ".lock").c_str()), 0);
+  ASSERT_EQ(symlink(victim.c_str(), (Path + ".lock").c_str()), 0);
+  std::string problem;
+  EXPECT_FALSE(Store->Begin(TRegAccess::Write, problem));
+  EXPECT_NE(problem.find(".lock"), std::string::npos) << problem;
+  EXPECT_EQ(Read("a"), "2");  // a reader goes on without the lock
+  EXPECT_EQ(test::ReadFileBytes(victim), "precious");
+}
+
+// A save flushes the new file to disk before it renames it over the store,
+// and a step that fails leaves the store as it was and nothing beside it.
+TEST_F(FileStore, ReplacementFlushesBeforeItRenamesAndFailsWhole) {
+  using fileio::TFileStep;
+  Write("a", "1");
+  std::vector<TFileStep> steps;
+  fileio::SetFileStepHook([&](TFileStep step, const std::string&) {
+    steps.push_back(step);
+    return true;
+  });
+  Write("a", "2");
+  EXPECT_EQ(steps, (std::vector<TFileStep>{TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync,
+                                           TFileStep::Rename, TFileStep::SyncFolder}));
+  for (TFileStep failing : {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync, TFileStep::Rename}) {
+    fileio::SetFileStepHook([&](TFileStep step, const std::string&) { return step != failing; });
+    std::string before = test::ReadFileBytes(Path);
+    auto session = Store->Begin(TRegAccess::Write);
+    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "3");
+    EXPECT_FALSE(session->Commit());
+    EXPECT_NE(session->Problem(), "");
+    EXPECT_EQ(test::ReadFileBytes(Path), before);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir)) (void)entry, ++files;
+    EXPECT_EQ(files, 2u) << "store and lock only";
+  }
+  fileio::SetFileStepHook(nullptr);
+}
+
+// A writer never goes on without the lock; a reader that waited long enough
+// reads without it (the file is always whole) and the library stays silent.
+TEST_F(FileStore, ABusyLockIsWaitedForBoundedly) {
+  Write("a", "1");
+  int holder = open((Path + ".lock").c_str(), O_RDWR);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  auto quick = MakeFileRegStore(Path, std::chrono::milliseconds(100));
+  std::string problem;
+  EXPECT_FALSE(quick->Begin(TRegAccess::Write, problem));
+  EXPECT_NE(problem.find("another program"), std::string::npos) << problem;
+  auto session = quick->Begin(TRegAccess::Read);
+  ASSERT_TRUE(session);
+  EXPECT_EQ(QueryText(*session->LocalMachine().Open("SOFTWARE\\T"), "a"), "1");
+  close(holder);
 }
 
 TEST(FileStorePath, FollowsKorvelStoreThenXdgThenHome) {
