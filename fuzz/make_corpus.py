@@ -155,11 +155,15 @@ def matrix(count, template, challenge):
 
 
 def main():
-    write("fuzz_regfile", "korvel_export.reg", korvel_export())
-    write("fuzz_regfile", "windows_v5_utf16.reg", windows_v5())
-    write("fuzz_regfile", "hex_forms.reg", hex_forms())
-    write("fuzz_regfile", "deletions_lf.reg", deletions())
-    write("fuzz_regfile", "bad_lines.reg", bad_lines())
+    # korvel's import reads the same files as the store.
+    for target in ("fuzz_regfile", "fuzz_import"):
+        write(target, "korvel_export.reg", korvel_export())
+        write(target, "windows_v5_utf16.reg", windows_v5())
+        write(target, "hex_forms.reg", hex_forms())
+        write(target, "deletions_lf.reg", deletions())
+        write(target, "bad_lines.reg", bad_lines())
+    # Found by fuzz_regfile: a root key with nothing in it is not written.
+    write("fuzz_regfile", "empty_root.reg", "REGEDIT4\n[hkey_]")
 
     for i, record in enumerate(RECORDS):
         name = "%s_%d" % (record[0].lower(), i)
