@@ -1,5 +1,7 @@
 // The store file reader: whatever it reads, written out and read again, gives
 // the same tree, and written again the same bytes.
+#include <iterator>
+#include <string>
 #include <string_view>
 
 #include "registry/RegTree.h"
