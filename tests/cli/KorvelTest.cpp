@@ -422,15 +422,19 @@ TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
   const std::vector<std::string> commands[] = {
       {"add", "new", "--type", "md5", "--prompt", "N>"}, {"set", "bbs", "--prompt", "B>"},
       {"rename", "bbs", "box"}, {"delete", "ita"}, {"import", file}};
-  const std::pair<const char*, test::TFaultyStore::TRule> faults[] = {
-      {"record 0", test::FailWritingRecord(0)},
-      {"record 1", test::FailWritingRecord(1)},
-      {"every value", test::FailOp(test::TStoreOp::Set)},
-      {"the list key", test::FailOp(test::TStoreOp::DeleteTree)},
-      {"the commit", test::FailOp(test::TStoreOp::Commit)},
-      {"the session", test::FailOp(test::TStoreOp::Begin)},
+  const struct {
+    const char* Fault;
+    test::TFaultyStore::TRule Rule;
+    std::string Err;
+  } faults[] = {
+      {"record 0", test::FailWritingRecord(0), "korvel: client password 0 ("},
+      {"record 1", test::FailWritingRecord(1), "korvel: client password 1 ("},
+      {"every value", test::FailOp(test::TStoreOp::Set), "korvel: the store could not be written"},
+      {"the list key", test::FailOp(test::TStoreOp::DeleteTree), "korvel: the store could not be written"},
+      {"the commit", test::FailOp(test::TStoreOp::Commit), "korvel: the store could not be written"},
+      {"the session", test::FailOp(test::TStoreOp::Begin), "korvel: "},
   };
-  for (const auto& [fault, rule] : faults)
+  for (const auto& [fault, rule, message] : faults)
     for (const auto& args : commands) {
       auto inner = ThreeRecords();
       const auto before = inner->Root->Clone();
@@ -438,7 +442,7 @@ TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
       store->Fail = rule;
       TResult r = RunOn(store, args, "pw\n");
       EXPECT_EQ(r.Status, 1) << args[0] << " with a fault in " << fault;
-      EXPECT_NE(r.Err, "") << args[0] << " with a fault in " << fault;
+      EXPECT_EQ(r.Err.rfind(message, 0), 0u) << args[0] << " with a fault in " << fault << ": " << r.Err;
       EXPECT_TRUE(inner->Root->SameAs(*before)) << args[0] << " with a fault in " << fault;
     }
 }
@@ -480,6 +484,41 @@ TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
   EXPECT_EQ(prompts, 2);
   EXPECT_EQ(free, 2);
   EXPECT_NE(RunOn(store, {"show", "a", "--reveal"}).Out.find("Password:  new\n"), std::string::npos);
+}
+
+// A store whose sessions could not read it: what a store shows then is empty,
+// and it must never be written.
+class TUnreadableStore final : public TRegStore {
+ public:
+  using TRegStore::Begin;
+  std::unique_ptr<TRegSession> Begin(TRegAccess, std::string&) override {
+    struct TSession final : TRegSession {
+      explicit TSession(bool& written) : Written(written) {}
+      TRegKey& LocalMachine() override { return *Machine; }
+      bool Commit() override { return Written = true; }
+      bool Readable() const override { return false; }
+      std::string Problem() const override { return "cannot read the store S (no permission)"; }
+      std::unique_ptr<TRegKey> Machine = MakeTreeKey(std::make_shared<TRegNode>());
+      bool& Written;
+    };
+    return std::make_unique<TSession>(Written);
+  }
+  bool Written = false;
+};
+
+TEST(KorvelStoreProblems, NoCommandWritesAStoreItCouldNotRead) {
+  const std::string file = test::MakeTempDir() + "/list.reg";
+  test::WriteFileBytes(file, ImportFile({Record("a")}));
+  const std::vector<std::string> commands[] = {
+      {"list"}, {"reply", "A> <1>"}, {"add", "b", "--type", "md5", "--prompt", "B>"},
+      {"export"}, {"import", file}};
+  for (const auto& args : commands) {
+    auto store = std::make_shared<TUnreadableStore>();
+    TResult r = RunOn(store, args, "pw\n");
+    EXPECT_EQ(r.Status, 1) << args[0];
+    EXPECT_NE(r.Err.find("cannot read the store S (no permission)"), std::string::npos) << r.Err;
+    EXPECT_FALSE(store->Written) << args[0];
+  }
 }
 
 #ifndef _WIN32
