@@ -470,19 +470,19 @@ TEST(KorvelFailures, AWriterNeverGoesOnWithoutTheLock) {
 // The password prompt may wait for minutes: no other writer may wait with it.
 TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
   static std::string path;
-  static int prompts, free;
+  static int prompts, unlocked;
   path = test::MakeTempDir() + "/store.reg";
   auto store = std::shared_ptr<TRegStore>(MakeFileRegStore(path));
   auto atPrompt = +[](std::istream& in, std::ostream&, std::string& password) {
     ++prompts;
-    if (MakeFileRegStore(path, std::chrono::milliseconds(0))->Begin(TRegAccess::Write)) ++free;
+    if (MakeFileRegStore(path, std::chrono::milliseconds(0))->Begin(TRegAccess::Write)) ++unlocked;
     return static_cast<bool>(std::getline(in, password));
   };
-  prompts = free = 0;
+  prompts = unlocked = 0;
   EXPECT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n", atPrompt).Status, 0);
   EXPECT_EQ(RunOn(store, {"set", "a", "--password"}, "new\n", atPrompt).Status, 0);
   EXPECT_EQ(prompts, 2);
-  EXPECT_EQ(free, 2);
+  EXPECT_EQ(unlocked, 2);
   EXPECT_NE(RunOn(store, {"show", "a", "--reveal"}).Out.find("Password:  new\n"), std::string::npos);
 }
 
