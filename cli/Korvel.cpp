@@ -1,10 +1,12 @@
 #include "Korvel.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -13,6 +15,7 @@
 
 #include "engine/ClientPasswordStore.h"
 #include "engine/ZORVAModule.h"
+#include "registry/FileIO.h"
 #include "registry/RegStores.h"
 #include "registry/RegTree.h"
 
@@ -40,7 +43,7 @@ const char kUsage[] =
     "  rename OLD NEW          give a client password another TAG\n"
     "  delete TAG              remove a client password\n"
     "  export [FILE]           the client passwords as a REGEDIT4 file (default: stdout)\n"
-    "  import FILE             replace the client passwords by those of an export file\n"
+    "  import FILE [--yes]     replace the client passwords by those of an export file\n"
     "\n"
     "TYPE: matrix, md2, md5, itanet or flexnet. --store PATH uses the store file\n"
     "PATH instead of the library's store. korvel COMMAND --help tells more.\n";
@@ -52,8 +55,15 @@ const std::map<std::string, std::string> kCommandHelp = {
      "of standard input is answered on a line of its own (an empty line when there\n"
      "is no answer). --copy also puts the reply on the clipboard. Exit 1 and\n"
      "\"No password found!\" when TEXT gets no reply.\n"},
-    {"list", "usage: korvel list\nThe client passwords in list order: position, TAG, type, prompt.\n"},
-    {"show", "usage: korvel show TAG [--reveal]\nOne client password; --reveal also prints its password.\n"},
+    {"list",
+     "usage: korvel list\n"
+     "The client passwords in list order: position, TAG, type, prompt. Control\n"
+     "characters in TAGs and prompts are shown escaped: \\t, \\n, \\r, \\xNN (also for\n"
+     "0x80-0x9F), and a backslash as \\\\.\n"},
+    {"show",
+     "usage: korvel show TAG [--reveal]\n"
+     "One client password; --reveal also prints its password. Control characters\n"
+     "are shown escaped as list shows them.\n"},
     {"add",
      "usage: korvel add TAG --type TYPE --prompt TEXT [--matrix-len N]\n"
      "Adds a client password. The password is read from the terminal without echo,\n"
@@ -65,12 +75,15 @@ const std::map<std::string, std::string> kCommandHelp = {
      "usage: korvel rename OLD NEW\nRefuses a TAG already in the list, whatever its letter case.\n"},
     {"delete", "usage: korvel delete TAG\n"},
     {"export",
-     "usage: korvel export [FILE]\nWrites the client passwords as a REGEDIT4 file, to FILE or stdout.\n"},
+     "usage: korvel export [FILE]\n"
+     "Writes the client passwords as a REGEDIT4 file, to FILE or stdout. FILE is\n"
+     "replaced whole once the new export is complete, readable by its owner only.\n"},
     {"import",
-     "usage: korvel import FILE\n"
+     "usage: korvel import FILE [--yes]\n"
      "Replaces the client passwords by those of FILE: REGEDIT4, or the UTF-16\n"
      "\"Windows Registry Editor Version 5.00\" files of reg export. Nothing changes\n"
-     "unless the whole file reads cleanly.\n"},
+     "unless the whole file reads cleanly and every record is complete. On a\n"
+     "terminal it asks first; --yes does not ask.\n"},
 };
 
 struct TUsageError {
@@ -86,14 +99,14 @@ struct TArguments {
   std::string Command;
   std::vector<std::string> Positional;
   std::map<std::string, std::string> Values;  // --type, --prompt, --matrix-len, --store
-  std::map<std::string, bool> Flags;          // --copy, --reveal, --password, --help, --version
+  std::map<std::string, bool> Flags;          // --copy, --reveal, --password, --yes, --help, --version
 };
 
 TArguments Parse(const std::vector<std::string>& args) {
   static const std::map<std::string, bool> kOptions = {
-      {"--store", true},  {"--type", true},    {"--prompt", true},   {"--matrix-len", true},
-      {"--copy", false},  {"--reveal", false}, {"--password", false}, {"--help", false},
-      {"--version", false}};
+      {"--store", true},  {"--type", true},    {"--prompt", true},    {"--matrix-len", true},
+      {"--copy", false},  {"--reveal", false}, {"--password", false}, {"--yes", false},
+      {"--help", false},  {"--version", false}};
   TArguments parsed;
   bool optionsEnd = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -160,10 +173,14 @@ int ParseType(const std::string& text) {
   throw TUsageError{"unknown type '" + text + "' (matrix, md2, md5, itanet or flexnet)"};
 }
 
+// A matrix length is one or two decimal digits, 1 to 99.
+bool ValidMatrixLen(const std::string& text) {
+  return !text.empty() && text.size() <= 2 &&
+         text.find_first_not_of("0123456789") == std::string::npos && std::stoi(text) != 0;
+}
+
 std::string ParseMatrixLen(const std::string& text) {
-  bool digits = !text.empty() && text.size() <= 2 &&
-                text.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits || std::stoi(text) == 0)
+  if (!ValidMatrixLen(text))
     throw TUsageError{"--matrix-len must be a number from 1 to 99, not '" + text + "'"};
   return text;
 }
@@ -178,25 +195,86 @@ int FindTag(const TClientPasswordList& records, const std::string& tag) {
   int found = records.FirstThat([&](const TClientPassword& r) { return r.Tag == tag; });
   if (found < 0)
     found = records.FirstThat([&](const TClientPassword& r) { return SameTag(r.Tag, tag); });
-  if (found < 0) throw TFailure{"no client password has the TAG '" + tag + "'"};
+  if (found < 0) throw TFailure{"no client password has the TAG '" + Escaped(tag) + "'"};
   return found;
+}
+
+bool HasTag(const TClientPasswordList& records, const std::string& tag) {
+  return records.FirstThat([&](const TClientPassword& r) { return SameTag(r.Tag, tag); }) >= 0;
+}
+
+// Sessions on the store for one command. A store that exists but cannot be
+// read stops every command; the note about a damaged store's skipped lines is
+// shown once, however many sessions the command begins.
+class TStoreAccess {
+ public:
+  TStoreAccess(TRegStore& store, TConsole& io) : Store(store), Io(io) {}
+
+  std::unique_ptr<TRegSession> Read() {
+    std::string problem;
+    auto session = Store.Begin(TRegAccess::Read, problem);
+    if (!session) throw TFailure{problem.empty() ? "the store cannot be read" : problem};
+    if (!session->Readable())
+      throw TFailure{session->Problem().empty() ? "the store cannot be read" : session->Problem()};
+    Note(*session);
+    return session;
+  }
+  std::unique_ptr<TRegSession> Write() {
+    std::string problem;
+    auto session = Store.Begin(TRegAccess::Write, problem);
+    if (!session)
+      throw TFailure{"the store was not changed: " +
+                     (problem.empty() ? std::string("it cannot be opened for writing") : problem)};
+    if (!session->Readable())  // never written over: it would lose what it holds
+      throw TFailure{"the store was not changed: " + session->Problem()};
+    Note(*session);
+    return session;
+  }
+
+ private:
+  void Note(const TRegSession& session) {
+    std::string note = session.Problem();
+    if (note.empty() || NoteShown) return;
+    Io.Err << "korvel: " << note << '\n';
+    NoteShown = true;
+  }
+  TRegStore& Store;
+  TConsole& Io;
+  bool NoteShown = false;
+};
+
+void LoadForReading(TStoreAccess& store, TClientPasswordList& records) {
+  auto session = store.Read();
+  TZorvaVersions versions;
+  ReadClientPasswords(session->LocalMachine(), versions, records);
+}
+
+// Saves a list in a write session: every record, then the commit, or nothing.
+void SaveClientPasswords(TRegSession& session, const TZorvaVersions& versions,
+                         const TClientPasswordList& records) {
+  int failed = WriteClientPasswords(session.LocalMachine(), versions, records);
+  if (failed >= 0)
+    throw TFailure{"client password " + std::to_string(failed) + " ('" +
+                   Escaped(records.At(failed).Tag) +
+                   "') could not be written to the store; nothing was changed"};
+  if (failed != kAllWritten)
+    throw TFailure{"the store could not be written; nothing was changed"};
+  if (!session.Commit()) {
+    std::string why = session.Problem();
+    throw TFailure{"the store could not be written" + (why.empty() ? "" : " (" + why + ")") +
+                   "; nothing was changed"};
+  }
 }
 
 // The load-modify-save cycle, whole under the store's lock.
 class TEdit {
  public:
-  explicit TEdit(TRegStore& store) : Session(store.Begin(TRegAccess::Write)) {
-    if (!Session) throw TFailure{"the store cannot be opened for writing"};
+  explicit TEdit(TStoreAccess& store) : Session(store.Write()) {
     ReadClientPasswords(Session->LocalMachine(), Versions, Records);
   }
   int Find(const std::string& tag) const { return FindTag(Records, tag); }
-  bool Exists(const std::string& tag) const {
-    return Records.FirstThat([&](const TClientPassword& r) { return SameTag(r.Tag, tag); }) >= 0;
-  }
-  void Save() {
-    if (WriteClientPasswords(Session->LocalMachine(), Versions, Records) >= 0 || !Session->Commit())
-      throw TFailure{"the store could not be written; nothing was changed"};
-  }
+  bool Exists(const std::string& tag) const { return HasTag(Records, tag); }
+  void Save() { SaveClientPasswords(*Session, Versions, Records); }
   TClientPasswordList Records;
 
  private:
@@ -204,14 +282,7 @@ class TEdit {
   TZorvaVersions Versions;
 };
 
-void LoadForReading(TRegStore& store, TClientPasswordList& records) {
-  auto session = store.Begin(TRegAccess::Read);
-  if (!session) throw TFailure{"the store cannot be read"};
-  TZorvaVersions versions;
-  ReadClientPasswords(session->LocalMachine(), versions, records);
-}
-
-int Reply(const TArguments& a, TRegStore& store, TConsole& io) {
+int Reply(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--copy"});
   TZORVAModule module(nullptr);
   LoadForReading(store, *module.ClientPasswords);
@@ -244,29 +315,30 @@ int Reply(const TArguments& a, TRegStore& store, TConsole& io) {
   return status;
 }
 
-int List(const TArguments& a, TRegStore& store, TConsole& io) {
+int List(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {});
   Positionals(a, 0, 0, "no arguments");
   TClientPasswordList records;
   LoadForReading(store, records);
   for (int i = 0; i < records.Count(); ++i) {
     const TClientPassword& r = records.At(i);
-    io.Out << i << '\t' << r.Tag << '\t' << TypeText(r) << '\t' << r.Challenge << '\n';
+    io.Out << i << '\t' << Escaped(r.Tag) << '\t' << TypeText(r) << '\t' << Escaped(r.Challenge)
+           << '\n';
   }
   return 0;
 }
 
-int Show(const TArguments& a, TRegStore& store, TConsole& io) {
+int Show(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--reveal"});
   Positionals(a, 1, 1, "one TAG");
   TClientPasswordList records;
   LoadForReading(store, records);
   const TClientPassword& r = records.At(FindTag(records, a.Positional[0]));
-  io.Out << "Tag:       " << r.Tag << '\n'
-         << "Prompt:    " << r.Challenge << '\n'
+  io.Out << "Tag:       " << Escaped(r.Tag) << '\n'
+         << "Prompt:    " << Escaped(r.Challenge) << '\n'
          << "Type:      " << TypeText(r) << '\n'
-         << "Password:  " << (a.Flags.count("--reveal") ? r.String : "(hidden: --reveal shows it)")
-         << '\n';
+         << "Password:  "
+         << (a.Flags.count("--reveal") ? Escaped(r.String) : "(hidden: --reveal shows it)") << '\n';
   return 0;
 }
 
@@ -294,7 +366,10 @@ void ApplyOptions(const TArguments& a, TClientPassword& r) {
   }
 }
 
-int Add(const TArguments& a, TRegStore& store, TConsole& io) {
+// The password is asked for while nothing is locked: a prompt may wait for
+// minutes, and every other writer of the store would wait with it. The
+// arguments are checked first, and again under the lock.
+int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--type", "--prompt", "--matrix-len"});
   Positionals(a, 1, 1, "one TAG");
   if (!a.Values.count("--type")) throw TUsageError{"add needs --type"};
@@ -302,39 +377,53 @@ int Add(const TArguments& a, TRegStore& store, TConsole& io) {
   auto record = std::make_unique<TClientPassword>(a.Positional[0]);
   CheckLength(record->Tag, "the TAG");
   ApplyOptions(a, *record);
-  TEdit edit(store);
-  if (edit.Exists(record->Tag)) throw TFailure{"the TAG '" + record->Tag + "' is already in the list"};
+  const std::string taken = "the TAG '" + Escaped(record->Tag) + "' is already in the list";
+  {
+    TClientPasswordList records;
+    LoadForReading(store, records);
+    if (HasTag(records, record->Tag)) throw TFailure{taken};
+  }
   record->String = AskPassword(io);
+  TEdit edit(store);
+  if (edit.Exists(record->Tag)) throw TFailure{taken};
   edit.Records.Add(std::move(record));
   edit.Save();
   return 0;
 }
 
-int Set(const TArguments& a, TRegStore& store, TConsole& io) {
+int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--type", "--prompt", "--matrix-len", "--password"});
   Positionals(a, 1, 1, "one TAG");
+  std::optional<std::string> password;
+  if (a.Flags.count("--password")) {
+    TClientPasswordList records;
+    LoadForReading(store, records);
+    TClientPassword check = records.At(FindTag(records, a.Positional[0]));
+    ApplyOptions(a, check);
+    password = AskPassword(io);
+  }
   TEdit edit(store);
   TClientPassword& r = edit.Records.At(edit.Find(a.Positional[0]));
   ApplyOptions(a, r);
-  if (a.Flags.count("--password")) r.String = AskPassword(io);
+  if (password) r.String = *password;
   edit.Save();
   return 0;
 }
 
-int Rename(const TArguments& a, TRegStore& store, TConsole&) {
+int Rename(const TArguments& a, TStoreAccess& store, TConsole&) {
   Allow(a, {});
   Positionals(a, 2, 2, "OLD and NEW");
   const std::string& name = a.Positional[1];
   CheckLength(name, "the new TAG");
   TEdit edit(store);
   int at = edit.Find(a.Positional[0]);
-  if (edit.Exists(name)) throw TFailure{"the TAG '" + name + "' is already in the list"};
+  if (edit.Exists(name)) throw TFailure{"the TAG '" + Escaped(name) + "' is already in the list"};
   edit.Records.At(at).Tag = name;
   edit.Save();
   return 0;
 }
 
-int Delete(const TArguments& a, TRegStore& store, TConsole&) {
+int Delete(const TArguments& a, TStoreAccess& store, TConsole&) {
   Allow(a, {});
   Positionals(a, 1, 1, "one TAG");
   TEdit edit(store);
@@ -343,92 +432,243 @@ int Delete(const TArguments& a, TRegStore& store, TConsole&) {
   return 0;
 }
 
-// The file holds passwords: on POSIX only its owner may read it.
-bool WritePrivateFile(const std::string& path, const std::string& text) {
-#ifdef _WIN32
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  return static_cast<bool>(out);
-#else
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  return close(fd) == 0 && ok;
-#endif
-}
+// An export names its number of records ("Count" in the list's key, a value
+// the library ignores), so that import can tell a file cut at a record's end
+// from a whole one.
+constexpr char kCountValue[] = "Count";
 
-std::string ExportText(TRegStore& store) {
-  auto session = store.Begin(TRegAccess::Read);
-  if (!session) throw TFailure{"the store cannot be read"};
+std::string ExportText(TStoreAccess& store) {
+  auto session = store.Read();
   auto root = std::make_shared<TRegNode>();
-  if (auto zorva = session->LocalMachine().Open(kZorvaRoot))
-    CopyKey(*zorva, *MakeTreeKey(root)->Create(std::string("HKEY_LOCAL_MACHINE\\") + kZorvaRoot));
+  auto machine = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE");
+  if (auto zorva = session->LocalMachine().Open(kZorvaRoot)) CopyKey(*zorva, *machine->Create(kZorvaRoot));
+  auto list = machine->Create(std::string(kZorvaKeyPath) + "\\" + kClientPasswordsKey);
+  if (!list || !SetDword(*list, kCountValue, list->SubKeyCount()))
+    throw TFailure{"the export could not be made"};
   return WriteRegFile(*root);
 }
 
-int Export(const TArguments& a, TRegStore& store, TConsole& io) {
+// A device or a pipe is written as it is; every write and the close count.
+void WriteSpecialFile(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) throw TFailure{"cannot open " + path + " for writing"};
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = std::fflush(file) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok) throw TFailure{"cannot write " + path + "; the export is incomplete"};
+}
+
+int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {});
   Positionals(a, 0, 1, "at most one FILE");
   std::string text = ExportText(store);
   if (a.Positional.empty() || a.Positional[0] == "-") {
     io.Out << text << std::flush;
+    if (!io.Out) throw TFailure{"cannot write the export to standard output"};
     return 0;
   }
   const std::string& path = a.Positional[0];
-  if (!WritePrivateFile(path, text)) throw TFailure{"cannot write " + path};
+  if (fileio::IsSpecialFile(path)) {
+    WriteSpecialFile(path, text);
+    return 0;
+  }
+  // The previous export stays until the new one is whole; it holds
+  // passwords, so only its owner may read it.
+  std::string problem;
+  if (!fileio::ReplaceWholeFile(fileio::ResolvePath(path), text, fileio::TNewFileMode::OwnerOnly,
+                                &problem))
+    throw TFailure{"cannot write " + path + (problem.empty() ? "" : " (" + problem + ")") +
+                   "; it is left as it was"};
   return 0;
 }
 
-// The client passwords of an import file, checked as the store will read them.
-void CheckImport(const std::string& path, TRegKey& current) {
-  auto list = current.Open(kClientPasswordsKey);
-  if (!list) return;
-  for (uint32_t i = 0; i < list->SubKeyCount(); ++i) {
-    auto name = list->SubKeyName(i);
-    if (!name) break;
-    auto record = list->Open(*name);
-    for (const char* value : {"Tag", "Challenge", "String", "Type"}) {
-      auto v = record ? record->Query(value) : std::nullopt;
-      if (!v) continue;
-      std::string where = path + ": client password " + *name + ": \"" + value + "\" ";
-      if (v->Type != kRegSz) throw TFailure{where + "is not a text"};
-      if (v->Data.substr(0, v->Data.find('\0')).size() > kStoreLimit)
-        throw TFailure{where + "is longer than the store's 255 characters"};
-    }
-  }
+// The client passwords of an import file, each record complete and as the
+// store keeps it; anything else refuses the whole file.
+struct TImport {
+  TZorvaVersions Versions;
+  TClientPasswordList Records;
+};
+
+// Whether the file ends with a line end, and its number of lines.
+bool LastLineComplete(const std::string& bytes, int& lines) {
+  bool utf16 = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  std::size_t step = utf16 ? 2 : 1;
+  lines = 1;
+  for (std::size_t i = 0; i + step <= bytes.size(); i += step)
+    if (bytes[i] == '\n' && (!utf16 || bytes[i + 1] == '\0')) ++lines;
+  if (utf16)
+    return bytes.size() % 2 == 0 && bytes.size() >= 4 && bytes[bytes.size() - 2] == '\n' &&
+           bytes.back() == '\0';
+  return !bytes.empty() && bytes.back() == '\n';
 }
 
-int Import(const TArguments& a, TRegStore& store, TConsole&) {
-  Allow(a, {});
-  Positionals(a, 1, 1, "one FILE");
-  const std::string& path = a.Positional[0];
+TImport ReadImport(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw TFailure{"cannot read " + path};
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  TRegParseResult parsed = ParseRegFile(bytes.str());
+  std::ostringstream read;
+  read << in.rdbuf();
+  const std::string bytes = read.str();
+  TRegParseResult parsed = ParseRegFile(bytes);
   if (!parsed.Errors.empty()) {
     const TRegParseError& e = parsed.Errors.front();
     throw TFailure{path + ", line " + std::to_string(e.Line) + ": " + e.Message};
   }
-  auto zorva = MakeTreeKey(parsed.Root)->Open(std::string("HKEY_LOCAL_MACHINE\\") + kZorvaRoot);
-  auto current = zorva ? zorva->Open("CurrentVersion") : nullptr;
-  if (!current)
-    throw TFailure{path + " holds no client passwords (no [HKEY_LOCAL_MACHINE\\" + kZorvaRoot +
-                   "\\CurrentVersion] key)"};
-  CheckImport(path, *current);
-  auto session = store.Begin(TRegAccess::Write);
-  if (!session) throw TFailure{"the store cannot be opened for writing"};
-  TRegKey& machine = session->LocalMachine();
-  auto target = machine.DeleteTree(kZorvaRoot) ? machine.Create(kZorvaRoot) : nullptr;
-  if (!target) throw TFailure{"the store could not be written"};
-  CopyKey(*zorva, *target);
-  if (!session->Commit()) throw TFailure{"the store could not be written; nothing was changed"};
+  int lines = 0;
+  if (!LastLineComplete(bytes, lines))
+    throw TFailure{path + ", line " + std::to_string(lines) +
+                   ": the line has no line end (the file is cut short)"};
+  auto machine = MakeTreeKey(parsed.Root)->Open("HKEY_LOCAL_MACHINE");
+  auto current = machine ? machine->Open(kZorvaKeyPath) : nullptr;
+  const std::string currentKey = std::string("[HKEY_LOCAL_MACHINE\\") + kZorvaKeyPath;
+  if (!current) throw TFailure{path + " holds no client passwords (no " + currentKey + "] key)"};
+  auto list = current->Open(kClientPasswordsKey);
+  if (!list)
+    throw TFailure{path + " holds no client passwords (no " + currentKey + "\\" +
+                   kClientPasswordsKey + "] key)"};
+  const uint32_t count = list->SubKeyCount();
+  // An empty list is also what a file cut just after the list's key line
+  // holds: only a file that says so empties the store.
+  if (count == 0 && !list->Query(kCountValue))
+    throw TFailure{path + " holds no client passwords (a file that empties the list says "
+                          "\"Count\"=dword:00000000)"};
+  if (list->Query(kCountValue)) {
+    auto said = QueryDword(*list, kCountValue);
+    if (!said) throw TFailure{path + ": \"Count\" is not a dword"};
+    if (*said != count)
+      throw TFailure{path + " is incomplete: it holds " + std::to_string(count) + " of the " +
+                     std::to_string(*said) + " client passwords it was written with"};
+  }
+  std::vector<std::string> tags;
+  for (uint32_t i = 0; i < count; ++i) {
+    auto name = list->SubKeyName(i);
+    auto record = name ? list->Open(*name) : nullptr;
+    if (!record) throw TFailure{path + ": a client password cannot be read"};
+    const std::string where = path + ": client password " + *name;
+    std::map<std::string, std::string> texts;
+    for (const char* value : {"Tag", "Challenge", "String", "Type"}) {
+      auto v = record->Query(value);
+      std::string what = where + ": \"" + value + "\" ";
+      if (!v) throw TFailure{where + " has no \"" + value + "\" (the record is incomplete)"};
+      if (v->Type != kRegSz) throw TFailure{what + "is not a text"};
+      std::string text = v->Data;
+      if (!text.empty() && text.back() == '\0') text.pop_back();  // the registry's terminator
+      if (text.find('\0') != std::string::npos) throw TFailure{what + "holds a zero byte"};
+      if (text.size() > kStoreLimit) throw TFailure{what + "is longer than the store's 255 characters"};
+      texts[value] = text;
+    }
+    TClientPassword typed;
+    ApplyTypeText(texts["Type"], typed);
+    if (typed.Type == kNetromMatrix && !ValidMatrixLen(typed.MatrixLen))
+      throw TFailure{where + ": the matrix length '" + Escaped(typed.MatrixLen) +
+                     "' is not a number from 1 to 99"};
+    for (const std::string& tag : tags)
+      if (SameTag(tag, texts["Tag"]))
+        throw TFailure{where + ": the TAG '" + Escaped(texts["Tag"]) + "' is already in the list"};
+    tags.push_back(texts["Tag"]);
+  }
+  TImport result;
+  ReadClientPasswords(*machine, result.Versions, result.Records);
+  if (result.Records.Count() != static_cast<int>(count))
+    throw TFailure{path + ": a client password cannot be read"};
+  return result;
+}
+
+std::string ClientPasswords(int count) {
+  return std::to_string(count) + (count == 1 ? " client password" : " client passwords");
+}
+
+int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--yes"});
+  Positionals(a, 1, 1, "one FILE");
+  const std::string& path = a.Positional[0];
+  TImport file = ReadImport(path);
+  if (io.IsTerminal && !a.Flags.count("--yes")) {
+    TClientPasswordList records;
+    LoadForReading(store, records);
+    std::string question = "Replace the " + ClientPasswords(records.Count()) +
+                           " in the store by the " + std::to_string(file.Records.Count()) +
+                           " of " + path + "?";
+    if (!io.Confirm(io.In, io.Err, question)) throw TFailure{"nothing was imported"};
+  }
+  auto session = store.Write();
+  SaveClientPasswords(*session, file.Versions, file.Records);
   return 0;
 }
 
+// The length of the whole UTF-8 character at `at`, or 0 when none starts there.
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(at);
+  std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                       : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i)
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  unsigned char second = byte(at + 1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+    return 0;  // overlong forms, surrogates, beyond U+10FFFF
+  return length;
+}
+
 }  // namespace
+
+bool StandardInputIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+bool AskYesNo(std::istream& in, std::ostream& err, const std::string& question) {
+  err << question << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(in, answer)) {
+    err << '\n';
+    return false;
+  }
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return RegNameEqual(answer, "y") || RegNameEqual(answer, "yes");
+}
+
+// Bytes of whole UTF-8 characters stay as they are (but for the C1 controls,
+// U+0080 to U+009F), so that texts in UTF-8 still read well.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  auto hex = [&](unsigned char c) {
+    char code[5];
+    std::snprintf(code, sizeof code, "\\x%02X", c);
+    out += code;
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (std::size_t length = Utf8Length(text, i)) {
+      if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+        hex(c);
+        hex(static_cast<unsigned char>(text[i + 1]));
+      } else {
+        out.append(text, i, length);
+      }
+      i += length;
+      continue;
+    }
+    if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\\')
+      out += "\\\\";
+    else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F))
+      hex(c);
+    else
+      out += static_cast<char>(c);
+    ++i;
+  }
+  return out;
+}
 
 int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, TConsole& io) {
   try {
@@ -451,14 +691,19 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, 
       io.Out << help->second;
       return 0;
     }
-    if (auto path = a.Values.find("--store"); path != a.Values.end())
+    if (auto path = a.Values.find("--store"); path != a.Values.end()) {
+      if (path->second.empty()) throw TUsageError{"--store needs the path of a store file"};
       store = MakeFileRegStore(path->second);
+    }
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
-    using TCommand = int (*)(const TArguments&, TRegStore&, TConsole&);
+    using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);
     static const std::map<std::string, TCommand> kCommands = {
         {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},    {"set", Set},
         {"rename", Rename}, {"delete", Delete}, {"export", Export}, {"import", Import}};
-    return kCommands.at(a.Command)(a, *store, io);
+    TStoreAccess access(*store, io);
+    int status = kCommands.at(a.Command)(a, access, io);
+    if (!io.Out.flush()) throw TFailure{"cannot write standard output"};
+    return status;
   } catch (const TUsageError& e) {
     io.Err << "korvel: " << e.Message << '\n';
     return 2;

@@ -11,6 +11,12 @@
 
 namespace korvel::cli {
 
+// Whether standard input is a terminal (someone who can answer a question).
+bool StandardInputIsTerminal();
+// Asks a yes/no question on err and reads the answer as a line of in; only
+// "y" or "yes" (any letter case) is a yes.
+bool AskYesNo(std::istream& in, std::ostream& err, const std::string& question);
+
 // What the program needs of its surroundings, so tests can stand in for them.
 struct TConsole {
   std::istream& In;
@@ -21,7 +27,15 @@ struct TConsole {
   bool (*ReadPassword)(std::istream& in, std::ostream& err, std::string& password);
   // Puts a text on the clipboard; false with a message on err when it cannot.
   bool (*CopyToClipboard)(const std::string& text, std::ostream& err);
+  // Whether questions can be asked: import asks before it replaces the list.
+  bool IsTerminal = StandardInputIsTerminal();
+  // Asks a yes/no question; true for yes.
+  bool (*Confirm)(std::istream& in, std::ostream& err, const std::string& question) = AskYesNo;
 };
+
+// Shows a text on one line of a terminal: control characters (and the C1
+// controls 0x80-0x9F) escaped as \t, \n, \r or \xNN, a backslash as \\.
+std::string Escaped(const std::string& text);
 
 // Runs one command line (without the program name). `store` is used unless
 // --store names another. Returns the exit status: 0, 1 (failure) or 2 (usage).

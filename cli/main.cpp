@@ -9,9 +9,11 @@
 #include <windows.h>
 #include <cstring>
 #else
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cstdlib>
+#include <iterator>
 #endif
 
 namespace {
@@ -56,15 +58,44 @@ bool CopyToClipboard(const std::string& text, std::ostream& err) {
 
 #else
 
+// The terminal's settings while echo is off, for the handlers below.
+termios gSavedTerminal{};
+
+// A signal that ends korvel at the prompt must not leave the terminal without
+// echo: the settings are put back, then the signal does what it would have.
+extern "C" void RestoreTerminalAndRaise(int signal) {
+  tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  sigaction(signal, &fallback, nullptr);
+  raise(signal);  // delivered, with the default action, once this handler returns
+}
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
   termios saved{};
   if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return ReadLine(in, password);
-  err << "Password: " << std::flush;
+  gSavedTerminal = saved;
+  struct sigaction restore {};
+  restore.sa_handler = RestoreTerminalAndRaise;
+  sigemptyset(&restore.sa_mask);
+  for (int signal : kEndingSignals) sigaddset(&restore.sa_mask, signal);
+  struct sigaction previous[std::size(kEndingSignals)] = {};
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    sigaction(kEndingSignals[i], nullptr, &previous[i]);
+    if (previous[i].sa_handler != SIG_IGN)  // nohup's ignored SIGHUP stays ignored
+      sigaction(kEndingSignals[i], &restore, nullptr);
+  }
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  err << "Password: " << std::flush;
   bool ok = ReadLine(in, password);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+    sigaction(kEndingSignals[i], &previous[i], nullptr);
   err << '\n';
   return ok;
 }

@@ -4,6 +4,18 @@
 
 #include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#endif
+
+#include "engine/ClientPasswordStore.h"
 #include "support/ChildProcess.h"
 #include "registry/RegStores.h"
 #include "support/TestStores.h"
@@ -75,6 +87,106 @@ TEST_F(KorvelProgram, TwoCopiesEditingAtOnceLoseNoEdit) {
       EXPECT_NE(list.find("\t" + std::string(prefix) + std::to_string(i) + "\t"), std::string::npos)
           << prefix << i << " is missing from\n" << list;
 }
+
+#ifndef _WIN32
+// Runs a shell line in which $KORVEL stands for `korvel --store STORE`.
+int Shell(const std::string& korvel, const std::string& line, const std::string& input = "") {
+  test::TChildProcess child({"/bin/sh", "-c", "KORVEL='" + korvel + "'; " + line});
+  EXPECT_TRUE(child.Started());
+  if (!input.empty()) child.WriteLine(input);
+  child.CloseInput();
+  child.ReadAll();
+  return child.Wait();
+}
+
+TEST_F(KorvelProgram, WritesThatFailAreFailures) {
+  // A store larger than the 2 KiB files the shell allows below (dash counts
+  // ulimit -f in blocks of 512 bytes).
+  {
+    auto store = MakeFileRegStore(StorePath);
+    auto session = store->Begin(TRegAccess::Write);
+    ASSERT_TRUE(session);
+    TClientPasswordList records;
+    for (int i = 0; i < 12; ++i) {
+      records.Add(std::make_unique<TClientPassword>("tag" + std::to_string(i)));
+      records.At(i).Challenge = std::string(200, 'p');
+    }
+    ASSERT_EQ(WriteClientPasswords(session->LocalMachine(), TZorvaVersions{}, records), kAllWritten);
+    ASSERT_TRUE(session->Commit());
+  }
+  const std::string before = test::ReadFileBytes(StorePath);
+  ASSERT_GT(before.size(), 2048u);
+  const std::string korvel = test::ProgramDir() + "/korvel --store " + StorePath;
+  EXPECT_EQ(Shell(korvel, "trap '' XFSZ; ulimit -f 4; exec $KORVEL add new --type md5 --prompt N", "pw"), 1);
+  EXPECT_EQ(test::ReadFileBytes(StorePath), before);
+  EXPECT_EQ(Shell(korvel, "exec $KORVEL export /dev/full"), 1);
+  EXPECT_EQ(Shell(korvel, "exec $KORVEL export > /dev/full"), 1);
+  EXPECT_EQ(Shell(korvel, "exec $KORVEL list > /dev/full"), 1);
+  EXPECT_EQ(Shell(korvel, "exec $KORVEL export > /dev/null"), 0);
+}
+
+// Reads what the child writes to the terminal until `text` appears.
+bool AwaitOutput(int master, const std::string& text) {
+  std::string seen;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (seen.find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buffer[256];
+    ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    seen.append(buffer, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool Echoes(int tty) {
+  termios now{};
+  return tcgetattr(tty, &now) == 0 && (now.c_lflag & ECHO) != 0;
+}
+
+TEST_F(KorvelProgram, CtrlCAtThePasswordPromptGivesTheTerminalItsEchoBack) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slaveName = ptsname(master);
+  int slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);  // kept open to look at its settings
+  ASSERT_GE(slave, 0);
+  ASSERT_TRUE(Echoes(slave));
+  std::vector<std::string> args = Command({"add", "x", "--type", "md5", "--prompt", "P"});
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    int tty = open(slaveName.c_str(), O_RDWR);  // the new session's controlling terminal
+    if (tty < 0) _exit(126);
+    dup2(tty, 0);
+    dup2(tty, 1);
+    dup2(tty, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(AwaitOutput(master, "Password:"));
+  for (int i = 0; i < 200 && Echoes(slave); ++i) usleep(10000);  // echo goes off at the prompt
+  EXPECT_FALSE(Echoes(slave));
+  ASSERT_EQ(write(master, "\x03", 1), 1);  // Ctrl-C
+  int status = 0;
+  for (int i = 0; i < 1000 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+  if (!WIFSIGNALED(status) && !WIFEXITED(status)) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_TRUE(Echoes(slave));
+  close(slave);
+  close(master);
+}
+#endif
 
 }  // namespace
 }  // namespace korvel

@@ -1,10 +1,18 @@
 // korvel's commands, run in-process against each store this platform has.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "algorithms/Digest.h"
 #include "cli/Korvel.h"
+#include "engine/ClientPasswordStore.h"
+#include "registry/FileIO.h"
+#include "support/FaultyStore.h"
 #include "support/TestStores.h"
 
 namespace korvel {
@@ -18,24 +26,39 @@ struct TResult {
   std::string Out, Err;
 };
 
+std::string& Copied() {
+  static std::string text;
+  return text;
+}
+
+// Runs korvel in-process on a store, with standard input and the password
+// prompt fed from `input`; no terminal to ask questions on.
+TResult RunOn(std::shared_ptr<TRegStore> store, std::vector<std::string> args,
+              const std::string& input = "",
+              bool (*readPassword)(std::istream&, std::ostream&, std::string&) = nullptr) {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  cli::TConsole console{in, out, err,
+                        readPassword ? readPassword
+                                     : +[](std::istream& i, std::ostream&, std::string& password) {
+                                         return static_cast<bool>(std::getline(i, password));
+                                       },
+                        [](const std::string& text, std::ostream&) {
+                          Copied() = text;
+                          return true;
+                        }};
+  console.IsTerminal = false;
+  int status = cli::Run(args, std::move(store), console);
+  return {status, out.str(), err.str()};
+}
+
 class Korvel : public ::testing::TestWithParam<TStoreKind> {
  protected:
   std::shared_ptr<TRegStore> Store = GetParam().Make();
   std::string Dir = test::MakeTempDir();
 
   TResult Run(std::vector<std::string> args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    cli::TConsole console{in, out, err,
-                          [](std::istream& i, std::ostream&, std::string& password) {
-                            return static_cast<bool>(std::getline(i, password));
-                          },
-                          [](const std::string& text, std::ostream&) {
-                            Copied = text;
-                            return true;
-                          }};
-    int status = cli::Run(args, Store, console);
-    return {status, out.str(), err.str()};
+    return RunOn(Store, std::move(args), input);
   }
   std::string List() { return Run({"list"}).Out; }
   void AddAll() {
@@ -46,7 +69,6 @@ class Korvel : public ::testing::TestWithParam<TStoreKind> {
     ASSERT_EQ(Run({"add", "ita", "--type", "itanet", "--prompt", "ITA 9>"}, "12345\n").Status, 0);
     ASSERT_EQ(Run({"add", "flex", "--type", "FlexNet", "--prompt", "FLX 8>"}, "12345\n").Status, 0);
   }
-  static inline std::string Copied;
 };
 
 TEST_P(Korvel, AddedClientPasswordsAnswerEachType) {
@@ -61,7 +83,7 @@ TEST_P(Korvel, AddedClientPasswordsAnswerEachType) {
             std::string(TMD5Digest("x9q2geheim").HexDigest()) + "\n");
   EXPECT_EQ(Run({"reply", "ITA 9> 12 5 33 4 17"}).Out, "222\n");
   EXPECT_EQ(Run({"reply", "--copy", "FLX 8> 12 5 33 4 17"}).Out, "166\n");
-  EXPECT_EQ(Copied, "166");
+  EXPECT_EQ(Copied(), "166");
   TResult none = Run({"reply", "nobody asks this"});
   EXPECT_EQ(none.Status, 1);
   EXPECT_EQ(none.Out, "");
@@ -133,6 +155,8 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
       {{"show", "bbs", "--copy"}, "", 2, "korvel: --copy does not go with show\n"},
       {{"rename", "bbs"}, "", 2, "korvel: rename takes OLD and NEW\n"},
       {{"import", Dir + "/missing.reg"}, "", 1, "korvel: cannot read " + Dir + "/missing.reg\n"},
+      {{"--store", "", "list"}, "", 2, "korvel: --store needs the path of a store file\n"},
+      {{"import", Dir + "/x.reg", "--yes=1"}, "", 2, "korvel: --yes takes no value\n"},
   };
   for (const Case& c : cases) {
     TResult r = Run(c.Args, c.Input);
@@ -214,6 +238,389 @@ TEST_P(Korvel, HelpAndVersion) {
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out.rfind(std::string("usage: korvel ") + command, 0), 0u) << command;
   }
+}
+
+// A store with the three records that the import and failure tests start from.
+std::shared_ptr<TMemoryRegStore> ThreeRecords() {
+  auto store = std::make_shared<TMemoryRegStore>();
+  EXPECT_EQ(RunOn(store, {"add", "node", "--type", "matrix", "--prompt", "DB0}", "--matrix-len", "5"},
+                  "abcdefghij\n").Status, 0);
+  EXPECT_EQ(RunOn(store, {"add", "bbs", "--type", "md5", "--prompt", "BBS>"}, "geheim\n").Status, 0);
+  EXPECT_EQ(RunOn(store, {"add", "ita", "--type", "itanet", "--prompt", "ITA>"}, "12345\n").Status, 0);
+  return store;
+}
+
+std::string Section(const std::string& below) {
+  return "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion" + below + "]\r\n";
+}
+
+// An import file with these record sections' value lines (records 0, 1, ...).
+std::string ImportFile(const std::vector<std::string>& records, const std::string& listValues = "") {
+  std::string file = "REGEDIT4\r\n" + Section("") + "\"Build\"=dword:00000002\r\n" +
+                     Section("\\ClientPasswords") + listValues;
+  for (std::size_t i = 0; i < records.size(); ++i)
+    file += Section("\\ClientPasswords\\" + std::to_string(i)) + records[i];
+  return file;
+}
+
+std::string Record(const std::string& tag, const std::string& prompt = "P>",
+                   const std::string& password = "pw", const std::string& type = "MD5") {
+  return "\"Tag\"=\"" + tag + "\"\r\n\"Challenge\"=\"" + prompt + "\"\r\n\"String\"=\"" + password +
+         "\"\r\n\"Type\"=\"" + type + "\"\r\n";
+}
+
+TEST(KorvelImport, EveryCutOfAnExportIsRefusedUnlessItIsWhole) {
+  const std::string whole = RunOn(ThreeRecords(), {"export"}).Out;
+  ASSERT_NE(whole.find("\"Count\"=dword:00000003"), std::string::npos);
+  auto store = std::make_shared<TMemoryRegStore>();
+  ASSERT_EQ(RunOn(store, {"add", "old", "--type", "md2", "--prompt", "OLD>"}, "pw\n").Status, 0);
+  const auto before = store->Root->Clone();
+  const std::string file = test::MakeTempDir() + "/cut.reg";
+  int imported = 0;
+  for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+    test::WriteFileBytes(file, whole.substr(0, cut));
+    TResult r = RunOn(store, {"import", file});
+    // Only the end's empty line may be missing from a file that imports.
+    bool complete = cut > 0 && whole[cut - 1] == '\n' &&
+                    whole.find_first_not_of("\r\n", cut) == std::string::npos;
+    if (complete) {
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      EXPECT_EQ(RunOn(store, {"export"}).Out, whole);
+      store->Root = before->Clone();
+      ++imported;
+    } else {
+      ASSERT_EQ(r.Status, 1) << "cut at " << cut << " of " << whole.size() << ": " << whole.substr(0, cut);
+      ASSERT_TRUE(store->Root->SameAs(*before)) << "cut at " << cut;
+    }
+  }
+  EXPECT_EQ(imported, 2);
+}
+
+TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
+  const std::string n255(255, 'n'), n256(256, 'n');
+  struct Case {
+    std::string File;
+    std::string Refusal;  // empty: imported
+  } cases[] = {
+      {ImportFile({Record(n255, n255, n255)}), ""},
+      {ImportFile({Record(n256)}), "\"Tag\" is longer than the store's 255 characters"},
+      {ImportFile({Record("a", n256)}), "\"Challenge\" is longer than the store's 255 characters"},
+      {ImportFile({Record("a", "P", n256)}), "\"String\" is longer than the store's 255 characters"},
+      {ImportFile({Record("a", "P", "pw", "M1"), Record("b", "Q", "pw", "M99")}), ""},
+      {ImportFile({Record("a", "P", "pw", "M0")}), "the matrix length '0' is not a number from 1 to 99"},
+      {ImportFile({Record("a", "P", "pw", "M100")}), "the matrix length '100' is not"},
+      {ImportFile({Record("a", "P", "pw", "M")}), "the matrix length '' is not"},
+      {ImportFile({Record("a"), Record("A")}), "client password 1: the TAG 'A' is already in the list"},
+      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=\"pw\"\r\n"}),
+       "client password 0 has no \"Type\""},
+      {ImportFile({"\"Tag\"=dword:00000001\r\n\"Challenge\"=\"P\"\r\n\"String\"=\"pw\"\r\n\"Type\"=\"MD5\"\r\n"}),
+       "\"Tag\" is not a text"},
+      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=hex(1):70,00,77\r\n\"Type\"=\"MD5\"\r\n"}),
+       "\"String\" holds a zero byte"},
+      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=hex(1):70,77,00\r\n\"Type\"=\"MD5\"\r\n"}), ""},
+      {ImportFile({Record("a")}, "\"Count\"=dword:00000002\r\n"), "holds 1 of the 2 client passwords"},
+      {ImportFile({Record("a")}, "\"Count\"=\"1\"\r\n"), "\"Count\" is not a dword"},
+      {ImportFile({Record("a") + "\"Foreign\"=\"x\"\r\n"}, "\"Count\"=dword:00000001\r\n\"Foreign\"=\"y\"\r\n"), ""},
+      {ImportFile({}, "\"Count\"=dword:00000000\r\n"), ""},
+      {ImportFile({}), "holds no client passwords (a file that empties the list says"},
+      {"REGEDIT4\r\n" + Section("") + "\"Build\"=dword:00000002\r\n",
+       "holds no client passwords (no [HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion"
+       "\\ClientPasswords] key)"},
+      {ImportFile({Record("a")}) + "\"Foreign\"=\"x\"", "line 13: the line has no line end"},
+  };
+  const std::string file = test::MakeTempDir() + "/import.reg";
+  for (const Case& c : cases) {
+    auto store = ThreeRecords();
+    const auto before = store->Root->Clone();
+    test::WriteFileBytes(file, c.File);
+    TResult r = RunOn(store, {"import", file});
+    if (c.Refusal.empty()) {
+      EXPECT_EQ(r.Status, 0) << r.Err;
+      // The records and version values are taken, and nothing else of the file.
+      auto imported = std::make_shared<TMemoryRegStore>(ParseRegFile(c.File).Root);
+      EXPECT_EQ(RunOn(store, {"show", "a", "--reveal"}).Out, RunOn(imported, {"show", "a", "--reveal"}).Out);
+      std::string list = RunOn(store, {"list"}).Out;
+      EXPECT_EQ(list, RunOn(imported, {"list"}).Out);
+      EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), std::count(c.File.begin(), c.File.end(), '[') - 2);
+      EXPECT_EQ(RunOn(store, {"export"}).Out.find("Foreign"), std::string::npos);
+      TZorvaVersions versions;
+      TClientPasswordList records;
+      ReadClientPasswords(*MakeTreeKey(store->Root)->Open("HKEY_LOCAL_MACHINE"), versions, records);
+      EXPECT_EQ(versions.Build, 2u);
+    } else {
+      EXPECT_EQ(r.Status, 1) << c.Refusal;
+      EXPECT_NE(r.Err.find(c.Refusal), std::string::npos) << r.Err;
+      EXPECT_TRUE(store->Root->SameAs(*before)) << c.Refusal;
+    }
+  }
+}
+
+TEST(KorvelImport, OnATerminalItAsksBeforeItReplacesTheList) {
+  const std::string file = test::MakeTempDir() + "/two.reg";
+  test::WriteFileBytes(file, ImportFile({Record("a"), Record("b")}, "\"Count\"=dword:00000002\r\n"));
+  static std::string asked;
+  struct Case {
+    std::vector<std::string> Args;
+    bool Terminal, Yes;
+    std::string Question;
+    int Status;
+  } cases[] = {
+      {{"import", file}, true, false,
+       "Replace the 3 client passwords in the store by the 2 of " + file + "?", 1},
+      {{"import", file}, true, true, "Replace the 3 client passwords in the store by the 2 of " + file + "?", 0},
+      {{"import", file, "--yes"}, true, false, "", 0},
+      {{"import", file}, false, false, "", 0},
+  };
+  for (const Case& c : cases) {
+    auto store = ThreeRecords();
+    const auto before = store->Root->Clone();
+    std::istringstream in;
+    std::ostringstream out, err;
+    cli::TConsole console{in, out, err, nullptr, nullptr, c.Terminal,
+                          c.Yes ? +[](std::istream&, std::ostream&, const std::string& q) {
+                            asked = q;
+                            return true;
+                          }
+                                : +[](std::istream&, std::ostream&, const std::string& q) {
+                                    asked = q;
+                                    return false;
+                                  }};
+    asked.clear();
+    EXPECT_EQ(cli::Run(c.Args, store, console), c.Status) << err.str();
+    EXPECT_EQ(asked, c.Question);
+    EXPECT_EQ(store->Root->SameAs(*before), c.Status != 0);
+  }
+}
+
+TEST(KorvelLimits, AddTakesTheStoresLimitsAndNoMore) {
+  const std::string n255(255, 'n'), n256(256, 'n');
+  struct Case {
+    std::vector<std::string> Args;
+    std::string Password;
+    int Status;
+  } cases[] = {
+      {{"add", n255, "--type", "md5", "--prompt", n255}, n255, 0},
+      {{"add", n256, "--type", "md5", "--prompt", "p"}, "pw", 1},
+      {{"add", "t", "--type", "md5", "--prompt", n256}, "pw", 1},
+      {{"add", "t", "--type", "md5", "--prompt", "p"}, n256, 1},
+      {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "1"}, "pw", 0},
+      {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "99"}, "pw", 0},
+      {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "0"}, "pw", 2},
+      {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "100"}, "pw", 2},
+  };
+  for (const Case& c : cases) {
+    auto store = std::make_shared<TMemoryRegStore>();
+    EXPECT_EQ(RunOn(store, c.Args, c.Password + "\n").Status, c.Status) << c.Args[1].size();
+    EXPECT_EQ(RunOn(store, {"list"}).Out.empty(), c.Status != 0);
+  }
+}
+
+// A save that fails anywhere is a failure, and the store keeps what it held.
+TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
+  const std::string file = test::MakeTempDir() + "/list.reg";
+  test::WriteFileBytes(file, ImportFile({Record("a"), Record("b")}));
+  const std::vector<std::string> commands[] = {
+      {"add", "new", "--type", "md5", "--prompt", "N>"}, {"set", "bbs", "--prompt", "B>"},
+      {"rename", "bbs", "box"}, {"delete", "ita"}, {"import", file}};
+  const struct {
+    const char* Fault;
+    test::TFaultyStore::TRule Rule;
+    std::string Err;
+  } faults[] = {
+      {"record 0", test::FailWritingRecord(0), "korvel: client password 0 ("},
+      {"record 1", test::FailWritingRecord(1), "korvel: client password 1 ("},
+      {"every value", test::FailOp(test::TStoreOp::Set), "korvel: the store could not be written"},
+      {"the list key", test::FailOp(test::TStoreOp::DeleteTree), "korvel: the store could not be written"},
+      {"the commit", test::FailOp(test::TStoreOp::Commit), "korvel: the store could not be written"},
+      {"the session", test::FailOp(test::TStoreOp::Begin), "korvel: "},
+  };
+  for (const auto& [fault, rule, message] : faults)
+    for (const auto& args : commands) {
+      auto inner = ThreeRecords();
+      const auto before = inner->Root->Clone();
+      auto store = std::make_shared<test::TFaultyStore>(inner);
+      store->Fail = rule;
+      TResult r = RunOn(store, args, "pw\n");
+      EXPECT_EQ(r.Status, 1) << args[0] << " with a fault in " << fault;
+      EXPECT_EQ(r.Err.rfind(message, 0), 0u) << args[0] << " with a fault in " << fault << ": " << r.Err;
+      EXPECT_TRUE(inner->Root->SameAs(*before)) << args[0] << " with a fault in " << fault;
+    }
+}
+
+TEST(KorvelFailures, AWriterNeverGoesOnWithoutTheLock) {
+  const std::string path = test::MakeTempDir() + "/store.reg";
+  auto store = std::shared_ptr<TRegStore>(MakeFileRegStore(path, std::chrono::milliseconds(200)));
+  ASSERT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n").Status, 0);
+  const std::string before = test::ReadFileBytes(path);
+  fileio::TFileLock held(path + ".lock", true, true, std::chrono::milliseconds(0));
+  ASSERT_TRUE(held.Locked());
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"add", "b", "--type", "md5", "--prompt", "B>"},
+        std::vector<std::string>{"delete", "a"}}) {
+    TResult r = RunOn(store, args, "pw\n");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("the store was not changed"), std::string::npos) << r.Err;
+#ifndef _WIN32
+    EXPECT_NE(r.Err.find("another program holds the lock " + path + ".lock"), std::string::npos) << r.Err;
+#endif
+  }
+  EXPECT_EQ(test::ReadFileBytes(path), before);
+}
+
+// The password prompt may wait for minutes: no other writer may wait with it.
+TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
+  static std::string path;
+  static int prompts, unlocked;
+  path = test::MakeTempDir() + "/store.reg";
+  auto store = std::shared_ptr<TRegStore>(MakeFileRegStore(path));
+  auto atPrompt = +[](std::istream& in, std::ostream&, std::string& password) {
+    ++prompts;
+    if (MakeFileRegStore(path, std::chrono::milliseconds(0))->Begin(TRegAccess::Write)) ++unlocked;
+    return static_cast<bool>(std::getline(in, password));
+  };
+  prompts = unlocked = 0;
+  EXPECT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n", atPrompt).Status, 0);
+  EXPECT_EQ(RunOn(store, {"set", "a", "--password"}, "new\n", atPrompt).Status, 0);
+  EXPECT_EQ(prompts, 2);
+  EXPECT_EQ(unlocked, 2);
+  EXPECT_NE(RunOn(store, {"show", "a", "--reveal"}).Out.find("Password:  new\n"), std::string::npos);
+}
+
+// A store whose sessions could not read it: what a store shows then is empty,
+// and it must never be written.
+class TUnreadableStore final : public TRegStore {
+ public:
+  using TRegStore::Begin;
+  std::unique_ptr<TRegSession> Begin(TRegAccess, std::string&) override {
+    struct TSession final : TRegSession {
+      explicit TSession(bool& written) : Written(written) {}
+      TRegKey& LocalMachine() override { return *Machine; }
+      bool Commit() override { return Written = true; }
+      bool Readable() const override { return false; }
+      std::string Problem() const override { return "cannot read the store S (no permission)"; }
+      std::unique_ptr<TRegKey> Machine = MakeTreeKey(std::make_shared<TRegNode>());
+      bool& Written;
+    };
+    return std::make_unique<TSession>(Written);
+  }
+  bool Written = false;
+};
+
+TEST(KorvelStoreProblems, NoCommandWritesAStoreItCouldNotRead) {
+  const std::string file = test::MakeTempDir() + "/list.reg";
+  test::WriteFileBytes(file, ImportFile({Record("a")}));
+  const std::vector<std::string> commands[] = {
+      {"list"}, {"reply", "A> <1>"}, {"add", "b", "--type", "md5", "--prompt", "B>"},
+      {"export"}, {"import", file}};
+  for (const auto& args : commands) {
+    auto store = std::make_shared<TUnreadableStore>();
+    TResult r = RunOn(store, args, "pw\n");
+    EXPECT_EQ(r.Status, 1) << args[0];
+    EXPECT_NE(r.Err.find("cannot read the store S (no permission)"), std::string::npos) << r.Err;
+    EXPECT_FALSE(store->Written) << args[0];
+  }
+}
+
+#ifndef _WIN32
+// A folder at the store's path stands for any store that exists but cannot be
+// read (a file without read permission is readable by root, who runs the tests).
+TEST(KorvelStoreProblems, AStoreThatCannotBeReadStopsEveryCommand) {
+  const std::string dir = test::MakeTempDir(), path = dir + "/store.reg";
+  ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+  test::WriteFileBytes(path + "/inside", "kept");
+  const std::string file = dir + "/list.reg";
+  test::WriteFileBytes(file, ImportFile({Record("a")}));
+  const std::vector<std::string> commands[] = {
+      {"list"}, {"show", "a"}, {"reply", "A> <1>"}, {"add", "b", "--type", "md5", "--prompt", "B>"},
+      {"set", "a", "--prompt", "Q"}, {"set", "a", "--password"}, {"rename", "a", "b"}, {"delete", "a"},
+      {"export"}, {"export", dir + "/out.reg"}, {"import", file}, {"import", file, "--yes"}};
+  for (const auto& args : commands) {
+    TResult r = RunOn(MakeFileRegStore(path), args, "pw\n");
+    EXPECT_EQ(r.Status, 1) << args[0];
+    EXPECT_EQ(r.Out, "") << args[0];
+    EXPECT_NE(r.Err.find(path + " is a folder, not a file"), std::string::npos) << args[0] << ": " << r.Err;
+    EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+  }
+  EXPECT_TRUE(fileio::IsSpecialFile(path));
+  EXPECT_EQ(test::ReadFileBytes(path + "/inside"), "kept");
+  EXPECT_FALSE(test::FileExists(dir + "/out.reg"));
+  EXPECT_FALSE(test::FileExists(path + ".bad"));
+}
+
+TEST(KorvelStoreProblems, ADamagedStoreIsNamedOncePerCommand) {
+  const std::string path = test::MakeTempDir() + "/store.reg";
+  test::WriteFileBytes(path, ImportFile({Record("a")}) + "this line is damage\r\n");
+  const std::string note = "korvel: " + path + ", line 13: ";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"list"}, std::vector<std::string>{"add", "b", "--type", "md5", "--prompt", "B>"}}) {
+    TResult r = RunOn(MakeFileRegStore(path), args, "pw\n");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Err.find(note), 0u) << r.Err;
+    EXPECT_EQ(r.Err.find(note, 1), std::string::npos) << r.Err;
+  }
+  TResult saved = RunOn(MakeFileRegStore(path), {"list"});  // the save wrote a clean store
+  EXPECT_EQ(saved.Err, "");
+  EXPECT_EQ(saved.Out, "0\ta\tMD5\tP>\n1\tb\tMD5\tB>\n");
+}
+
+TEST(KorvelExport, ReplacesTheOldExportWholeAndForItsOwnerOnly) {
+  const std::string dir = test::MakeTempDir(), file = dir + "/list.reg";
+  auto store = ThreeRecords();
+  const std::string text = RunOn(store, {"export"}).Out;
+  test::WriteFileBytes(file, "the old export");
+  ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+
+  fileio::SetFileStepHook([](fileio::TFileStep step, const std::string&) {
+    return step != fileio::TFileStep::Write;  // a full disk
+  });
+  TResult full = RunOn(store, {"export", file});
+  fileio::SetFileStepHook(nullptr);
+  EXPECT_EQ(full.Status, 1);
+  EXPECT_NE(full.Err.find("cannot write " + file), std::string::npos) << full.Err;
+  EXPECT_EQ(test::ReadFileBytes(file), "the old export");
+
+  ASSERT_EQ(RunOn(store, {"export", file}).Status, 0);
+  EXPECT_EQ(test::ReadFileBytes(file), text);
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  TResult device = RunOn(store, {"export", "/dev/full"});
+  EXPECT_EQ(device.Status, 1);
+  EXPECT_EQ(device.Err, "korvel: cannot write /dev/full; the export is incomplete\n");
+  EXPECT_EQ(RunOn(store, {"export", "/dev/null"}).Status, 0);
+}
+#endif
+
+TEST(KorvelExport, AFailingStandardOutputIsAFailure) {
+  std::istringstream in;
+  std::ostream out(nullptr);  // every write fails
+  std::ostringstream err;
+  cli::TConsole console{in, out, err, nullptr, nullptr, false};
+  EXPECT_EQ(cli::Run({"export"}, ThreeRecords(), console), 1);
+  EXPECT_EQ(err.str(), "korvel: cannot write the export to standard output\n");
+}
+
+TEST(KorvelShow, ControlCharactersAreShownEscaped) {
+  const struct {
+    std::string Text, Shown;
+  } cases[] = {
+      {"plain text", "plain text"},
+      {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
+      {"back\\slash", "back\\\\slash"},
+      {"\x1b[2J\x07", "\\x1B[2J\\x07"},
+      {std::string("\0\x1f\x7f", 3), "\\x00\\x1F\\x7F"},
+      {"\x9b" "31m\x80\x9f", "\\x9B31m\\x80\\x9F"},        // C1 controls as single bytes
+      {"\xc2\x9b" "31m", "\\xC2\\x9B31m"},                   // and as UTF-8
+      {"\xc3\xa4\xe2\x82\xac\xa0\xff", "\xc3\xa4\xe2\x82\xac\xa0\xff"},  // letters stay
+  };
+  for (const auto& c : cases) EXPECT_EQ(cli::Escaped(c.Text), c.Shown);
+
+  auto store = std::make_shared<TMemoryRegStore>();
+  ASSERT_EQ(RunOn(store, {"add", "a\tb", "--type", "md5", "--prompt", "\x1b]0;x\x07"}, "p\x1b\n").Status, 0);
+  EXPECT_EQ(RunOn(store, {"list"}).Out, "0\ta\\tb\tMD5\t\\x1B]0;x\\x07\n");
+  EXPECT_EQ(RunOn(store, {"show", "a\tb", "--reveal"}).Out,
+            "Tag:       a\\tb\nPrompt:    \\x1B]0;x\\x07\nType:      MD5\nPassword:  p\\x1B\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Korvel, ::testing::ValuesIn(StoreKinds()),
