@@ -6,8 +6,8 @@
 #
 #   sh scripts/fuzz.sh [SECONDS [TARGET...]]
 #
-# Without TARGETs it runs the four engine and store targets; fuzz_import
-# (korvel's import, slower per run) runs when named.
+# Without TARGETs it runs all five: the engine, the store file and korvel's
+# import.
 #
 # Fails when a target crashes, leaks, hangs or makes a sanitizer report, and
 # when it reaches fewer edges than its floor, so that a target that stops
@@ -19,7 +19,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-fuzz_isolate_make fuzz_auto_reply fuzz_matrix fuzz_regfile}
+targets=${*:-fuzz_isolate_make fuzz_auto_reply fuzz_matrix fuzz_regfile fuzz_import}
 sh scripts/setup.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
