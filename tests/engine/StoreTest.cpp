@@ -261,5 +261,70 @@ TEST(ClientPasswordStoreFailure, SaveFailuresNameTheRecordOrTheStore) {
   }
 }
 
+// A save that stops at any point (the program killed, with every write made
+// so far kept, as the registry keeps them) leaves a store whose next load
+// gives the old list or the new one, whole. Also when the save that stops
+// follows one that stopped, and when there was no list before.
+TEST(ClientPasswordStoreFailure, ASaveStoppedAtAnyPointLoadsTheOldListOrTheNewOne) {
+  auto list = [](std::initializer_list<const char*> tags) {
+    TClientPasswordList records;
+    for (const char* tag : tags)
+      records.Add(std::make_unique<TClientPassword>(Record(tag, tag, "pw", kMD5)));
+    return records;
+  };
+  const TClientPasswordList first = list({"a", "b", "c"}), second = list({"d", "e"}),
+                            third = list({"f", "g", "h", "i"});
+  // Saves `records`, stopping after `budget` changes of the store. True when
+  // the save was not stopped.
+  auto save = [](std::shared_ptr<TRegNode>& root, const TClientPasswordList& records,
+                 int budget) {
+    auto memory = std::make_shared<TMemoryRegStore>(root);
+    auto faulty = std::make_shared<test::TFaultyStore>(memory);
+    bool stopped = false;
+    faulty->Fail = [&](test::TStoreOp op, const std::string&) {
+      if (op == test::TStoreOp::Begin || op == test::TStoreOp::Commit) return false;
+      if (op != test::TStoreOp::Open && !stopped) stopped = budget-- == 0;
+      return stopped;
+    };
+    auto session = faulty->Begin(TRegAccess::Write);
+    int result = WriteClientPasswords(session->LocalMachine(), {}, records);
+    EXPECT_TRUE(session->Commit());
+    EXPECT_EQ(result == kAllWritten, !stopped);
+    root = memory->Root;
+    return !stopped;
+  };
+  auto load = [](const std::shared_ptr<TRegNode>& root) {
+    TMemoryRegStore store(root);
+    auto session = store.Begin(TRegAccess::Read);
+    TZorvaVersions versions;
+    TClientPasswordList records;
+    ReadClientPasswords(session->LocalMachine(), versions, records);
+    return records.Snapshot();
+  };
+  for (bool listBefore : {false, true}) {
+    auto before = std::make_shared<TRegNode>();
+    if (listBefore) {
+      ASSERT_TRUE(save(before, first, -1));
+    }
+    const auto old = load(before);
+    bool finished = false;
+    for (int stop = 0; !finished; ++stop) {
+      auto root = before->Clone();
+      finished = save(root, second, stop);
+      const auto loaded = load(root);
+      ASSERT_TRUE(loaded == second.Snapshot() || (!finished && loaded == old))
+          << "stopped after " << stop;
+      bool finishedAgain = false;
+      for (int stopAgain = 0; !finishedAgain; ++stopAgain) {
+        auto again = root->Clone();
+        finishedAgain = save(again, third, stopAgain);
+        const auto reloaded = load(again);
+        ASSERT_TRUE(reloaded == third.Snapshot() || (!finishedAgain && reloaded == loaded))
+            << "stopped after " << stop << ", then after " << stopAgain;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvel
