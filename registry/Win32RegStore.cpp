@@ -53,15 +53,16 @@ class TWin32Key final : public TRegKey {
 
   std::optional<TRegValue> Query(std::string_view name) override {
     std::string n(name);
+    // One call for the usual short value; a longer one is asked again with
+    // the size the registry reported (also when it grew in between).
+    std::vector<BYTE> data(512);
     for (;;) {
-      DWORD type = 0, size = 0;
-      if (RegQueryValueExA(Key, n.c_str(), nullptr, &type, nullptr, &size) !=
-          ERROR_SUCCESS)
-        return std::nullopt;
-      std::vector<BYTE> data(size + 1);
-      DWORD got = size;
+      DWORD type = 0, got = static_cast<DWORD>(data.size());
       LONG rc = RegQueryValueExA(Key, n.c_str(), nullptr, &type, data.data(), &got);
-      if (rc == ERROR_MORE_DATA) continue;  // it grew in between
+      if (rc == ERROR_MORE_DATA) {
+        data.resize(std::max<std::size_t>(got + 1, data.size() * 2));
+        continue;
+      }
       if (rc != ERROR_SUCCESS) return std::nullopt;
       std::string bytes(reinterpret_cast<char*>(data.data()), got);
       // A text's terminating zero is the registry's, not part of the text
