@@ -141,7 +141,11 @@ int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
         !SetText(*sub, "Type", TypeText(record)))
       return i;
   }
-  // The list is whole again: from now on loads read it.
+  // The list is whole again. The copy loses its mark before anything else,
+  // so that from now on loads read the list, not a copy taken apart.
+  auto copy = key->Open(kSavingCopyKey);
+  if (copy && !copy->DeleteValue(kSavingCopyComplete)) return kStoreNotWritable;
+  copy.reset();
   if (!key->DeleteTree(kSavingCopyKey)) return kStoreNotWritable;
   return kAllWritten;
 }

@@ -12,7 +12,8 @@ namespace korvel {
 inline constexpr char kZorvaKeyPath[] = "SOFTWARE\\Calvek\\ZORVA\\CurrentVersion";
 inline constexpr char kClientPasswordsKey[] = "ClientPasswords";
 // Beside "ClientPasswords" while a save rewrites it: the list as it was, with
-// the value kSavingCopyComplete written last once the copy is whole.
+// the value kSavingCopyComplete written last once the copy is whole and
+// removed first when the save is done with it.
 inline constexpr char kSavingCopyKey[] = "ClientPasswords.Saving";
 inline constexpr char kSavingCopyComplete[] = "Complete";
 

@@ -122,7 +122,8 @@ TEST(RegistryStoreLock, ALoadThatDidNotWaitNeverOverwritesTheSaveItDidNotWaitFor
 // korvel.exe killed (TerminateProcess) at chosen moments of the save of a
 // long list: the next load gives the list before the save or the list after
 // it, whole. Round 0 lets the save finish and measures it; the later rounds
-// kill it after a random part of that time.
+// kill it after a random part of that time, every other one once the old
+// list is being taken apart.
 TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
   std::shared_ptr<TRegStore> store = MakeWin32RegStore();
   test::ClearCalvek(*store);
@@ -140,9 +141,8 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
     const std::string tag = "k" + std::to_string(round);
     ResetEvent(changed);
     // Any change below the key: the save has begun (loading writes nothing).
-    ASSERT_EQ(RegNotifyChangeKeyValue(zorva, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                      changed, TRUE),
-              ERROR_SUCCESS);
+    const DWORD changes = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+    ASSERT_EQ(RegNotifyChangeKeyValue(zorva, TRUE, changes, changed, TRUE), ERROR_SUCCESS);
     const auto started = Clock::now();
     test::TChildProcess child({test::ProgramDir() + "\\korvel.exe", "add", tag, "--type", "md5",
                                "--prompt", "P>"});
@@ -157,8 +157,25 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
       ASSERT_EQ(child.Wait(), 0);
       saveMs = std::chrono::duration<double, std::milli>(Clock::now() - began).count();
     } else {
-      killMs = std::uniform_real_distribution<double>(0, saveMs * 1.1)(random);
-      Sleep(static_cast<DWORD>(killMs));
+      // Odd rounds aim at the moment the old list is taken apart: they wait
+      // until the list key loses a record (or itself), then a little more.
+      if (round % 2 == 1) {
+        HKEY list = nullptr;
+        RegOpenKeyExA(zorva, kClientPasswordsKey, 0, KEY_READ, &list);
+        for (DWORD count = 0; Clock::now() - began < std::chrono::duration<double, std::milli>(
+                                                           saveMs * 2);
+             Sleep(1)) {
+          if (RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+              count < expected.size())
+            break;
+        }
+        if (list) RegCloseKey(list);
+      }
+      const double rest = round % 2 == 1 ? saveMs / 4 : saveMs * 1.1;
+      double wait = std::uniform_real_distribution<double>(0, rest)(random);
+      Sleep(static_cast<DWORD>(wait));
+      killMs = std::chrono::duration<double, std::milli>(Clock::now() - began).count();
       child.Kill();
       child.Wait();
     }
@@ -192,7 +209,7 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
   std::printf("%d kills: %d old, %d new, %d inside the rewrite of the list; %.1f s\n", old + grown,
               old, grown, inside,
               std::chrono::duration<double>(Clock::now() - testStart).count());
-  EXPECT_GT(inside, 0);  // the kills did land inside saves
+  EXPECT_GT(inside, 0);  // kills did land inside the rewrite
   CloseHandle(changed);
   RegCloseKey(zorva);
   test::ClearCalvek(*store);
