@@ -6,7 +6,10 @@
 #include "registry/RegStores.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
 #include <cstring>
 #else
 #include <signal.h>
@@ -129,6 +132,15 @@ bool CopyToClipboard(const std::string& text, std::ostream& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Bytes pass as they are, as on Linux: in text mode the C library would
+  // turn the CR LF of an export into CR CR LF and end piped input at its
+  // first Ctrl-Z. Typed input keeps text mode, where Ctrl-Z is the key that
+  // ends it.
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR)
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
   std::vector<std::string> args(argv + 1, argv + argc);
   korvel::cli::TConsole console{std::cin, std::cout, std::cerr, ReadPassword, CopyToClipboard};
   std::shared_ptr<korvel::TRegStore> store = korvel::MakeDefaultRegStore();

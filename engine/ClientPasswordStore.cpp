@@ -37,6 +37,39 @@ std::vector<std::string> RecordKeyOrder(TRegKey& list) {
   return numbered;
 }
 
+bool CopyTree(TRegKey& from, TRegKey& to);
+
+// Copies the subkeys of a key with everything below them; false as soon as
+// anything could not be read or written.
+bool CopySubkeys(TRegKey& from, TRegKey& to) {
+  uint32_t count = from.SubKeyCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    auto name = from.SubKeyName(i);
+    if (!name) return false;
+    auto source = from.Open(*name);
+    auto target = to.Create(*name);
+    if (!source || !target || !CopyTree(*source, *target)) return false;
+  }
+  return true;
+}
+
+bool CopyTree(TRegKey& from, TRegKey& to) {
+  for (uint32_t i = 0;; ++i) {
+    auto name = from.ValueName(i);
+    if (!name) break;
+    auto value = from.Query(*name);
+    if (!value || !to.Set(*name, *value)) return false;
+  }
+  return CopySubkeys(from, to);
+}
+
+// The copy of the list kept while a save rewrites it, when it is complete.
+std::unique_ptr<TRegKey> CompleteSavingCopy(TRegKey& zorva) {
+  auto copy = zorva.Open(kSavingCopyKey);
+  if (copy && copy->Query(kSavingCopyComplete)) return copy;
+  return nullptr;
+}
+
 }  // namespace
 
 TStoreState ReadClientPasswords(TRegKey& machine, TZorvaVersions& versions,
@@ -49,7 +82,10 @@ TStoreState ReadClientPasswords(TRegKey& machine, TZorvaVersions& versions,
   if (auto v = QueryDword(*key, "Build")) versions.Build = *v;
   if (auto v = QueryDword(*key, "InstallationDate")) versions.InstallationDate = *v;
 
-  auto list = key->Open(kClientPasswordsKey);
+  // A complete copy means the last save did not finish: the list it was
+  // rewriting may be torn, the copy holds the list as it was before.
+  auto list = CompleteSavingCopy(*key);
+  if (!list) list = key->Open(kClientPasswordsKey);
   if (!list) return TStoreState::NoList;
   std::vector<std::string> order = RecordKeyOrder(*list);
   records.Flush();
@@ -74,7 +110,24 @@ int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
   ok = SetDword(*key, "MinorVersion", versions.MinorVersion) && ok;
   ok = SetDword(*key, "Build", versions.Build) && ok;
   ok = SetDword(*key, "InstallationDate", versions.InstallationDate) && ok;
-  if (!ok || !key->DeleteTree(kClientPasswordsKey)) return kStoreNotWritable;
+  if (!ok) return kStoreNotWritable;
+  // The registry takes each write as it comes, so a save cut short (the
+  // program killed, the machine off) would leave part of a list. Before the
+  // list is taken apart it is copied beside it, and the copy is marked
+  // complete by its last value: until the save has finished, loads read the
+  // copy. A complete copy left by an earlier save that did not finish is kept
+  // as it is, since the list beside it may be torn.
+  if (!CompleteSavingCopy(*key)) {
+    if (!key->DeleteTree(kSavingCopyKey)) return kStoreNotWritable;  // a copy cut short
+    auto copy = key->Create(kSavingCopyKey);
+    if (!copy) return kStoreNotWritable;
+    // The records are the list's subkeys (the list key has no values of its
+    // own), so the copy's one value is its mark.
+    if (auto old = key->Open(kClientPasswordsKey); old && !CopySubkeys(*old, *copy))
+      return kStoreNotWritable;
+    if (!SetDword(*copy, kSavingCopyComplete, 1)) return kStoreNotWritable;
+  }
+  if (!key->DeleteTree(kClientPasswordsKey)) return kStoreNotWritable;
   auto list = key->Create(kClientPasswordsKey);
   if (!list) return kStoreNotWritable;
   for (int i = 0; i < records.Count(); ++i) {
@@ -88,6 +141,12 @@ int WriteClientPasswords(TRegKey& machine, const TZorvaVersions& versions,
         !SetText(*sub, "Type", TypeText(record)))
       return i;
   }
+  // The list is whole again. The copy loses its mark before anything else,
+  // so that from now on loads read the list, not a copy taken apart.
+  auto copy = key->Open(kSavingCopyKey);
+  if (copy && !copy->DeleteValue(kSavingCopyComplete)) return kStoreNotWritable;
+  copy.reset();
+  if (!key->DeleteTree(kSavingCopyKey)) return kStoreNotWritable;
   return kAllWritten;
 }
 

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "RegStores.h"
@@ -51,15 +53,16 @@ class TWin32Key final : public TRegKey {
 
   std::optional<TRegValue> Query(std::string_view name) override {
     std::string n(name);
+    // One call for the usual short value; a longer one is asked again with
+    // the size the registry reported (also when it grew in between).
+    std::vector<BYTE> data(512);
     for (;;) {
-      DWORD type = 0, size = 0;
-      if (RegQueryValueExA(Key, n.c_str(), nullptr, &type, nullptr, &size) !=
-          ERROR_SUCCESS)
-        return std::nullopt;
-      std::vector<BYTE> data(size + 1);
-      DWORD got = size;
+      DWORD type = 0, got = static_cast<DWORD>(data.size());
       LONG rc = RegQueryValueExA(Key, n.c_str(), nullptr, &type, data.data(), &got);
-      if (rc == ERROR_MORE_DATA) continue;  // it grew in between
+      if (rc == ERROR_MORE_DATA) {
+        data.resize(std::max<std::size_t>(got + 1, data.size() * 2));
+        continue;
+      }
       if (rc != ERROR_SUCCESS) return std::nullopt;
       std::string bytes(reinterpret_cast<char*>(data.data()), got);
       // A text's terminating zero is the registry's, not part of the text
@@ -117,7 +120,7 @@ class TWin32Key final : public TRegKey {
 
 class TWin32Session final : public TRegSession {
  public:
-  explicit TWin32Session(HANDLE mutex) : Mutex(mutex) {}
+  TWin32Session(HANDLE mutex, std::string problem) : Mutex(mutex), Why(std::move(problem)) {}
   ~TWin32Session() override {
     if (Mutex) {
       ReleaseMutex(Mutex);
@@ -127,31 +130,58 @@ class TWin32Session final : public TRegSession {
   TRegKey& LocalMachine() override { return Machine; }
   // Registry writes take effect as they are made.
   bool Commit() override { return true; }
+  std::string Problem() const override { return Why; }
 
  private:
-  HANDLE Mutex;
+  HANDLE Mutex;  // null for a read that went on without it
+  std::string Why;
   TWin32Key Machine{HKEY_LOCAL_MACHINE, false};
 };
 
+constexpr char kBusy[] = "another program is saving the client passwords";
+
 class TWin32RegStore final : public TRegStore {
  public:
-  std::unique_ptr<TRegSession> Begin(TRegAccess) override {
+  explicit TWin32RegStore(std::chrono::milliseconds lockWait) : LockWait(lockWait) {}
+
+  using TRegStore::Begin;
+  // The wait is bounded (this also runs inside DllMain, where a program that
+  // holds the mutex must not hang the library's user): a reader that cannot
+  // have the mutex reads without it, a writer fails and writes nothing.
+  std::unique_ptr<TRegSession> Begin(TRegAccess access, std::string& problem) override {
+    bool write = access == TRegAccess::Write;
     HANDLE mutex = CreateMutexA(nullptr, FALSE, "Korvel.ZORVA.Store");
-    if (mutex) {
-      DWORD wait = WaitForSingleObject(mutex, INFINITE);
-      if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-        CloseHandle(mutex);
-        mutex = nullptr;
+    if (!mutex) {
+      if (write) {
+        problem = "cannot make the lock of the client passwords (error " +
+                  std::to_string(GetLastError()) + ")";
+        return nullptr;
       }
+      return std::make_unique<TWin32Session>(nullptr,
+                                             "the client passwords were read without their lock");
     }
-    return std::make_unique<TWin32Session>(mutex);
+    DWORD ms = static_cast<DWORD>(std::clamp<long long>(LockWait.count(), 0, INFINITE - 1));
+    DWORD wait = WaitForSingleObject(mutex, ms);
+    // WAIT_ABANDONED: its holder ended without releasing it, and now we own it.
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+      return std::make_unique<TWin32Session>(mutex, std::string());
+    CloseHandle(mutex);
+    if (write) {
+      problem = kBusy;
+      return nullptr;
+    }
+    return std::make_unique<TWin32Session>(nullptr,
+                                           std::string(kBusy) + "; read without waiting for it");
   }
+
+ private:
+  std::chrono::milliseconds LockWait;
 };
 
 }  // namespace
 
-std::unique_ptr<TRegStore> MakeWin32RegStore() {
-  return std::make_unique<TWin32RegStore>();
+std::unique_ptr<TRegStore> MakeWin32RegStore(std::chrono::milliseconds lockWait) {
+  return std::make_unique<TWin32RegStore>(lockWait);
 }
 
 std::unique_ptr<TRegStore> MakeDefaultRegStore() { return MakeWin32RegStore(); }

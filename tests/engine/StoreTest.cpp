@@ -303,5 +303,115 @@ TEST(ClientPasswordStoreFailure, SaveFailuresNameTheRecordOrTheStore) {
   }
 }
 
+// Writes as the registry does, for stopping a save at any point: each key and
+// value on its own, a tree removed one key at a time from the bottom up, and
+// nothing more once the budget of changes is spent (the program was killed;
+// what it wrote stays).
+struct TBudget {
+  int Left;
+  bool Stopped = false;
+  bool Spend() {
+    Stopped = Stopped || Left-- == 0;
+    return !Stopped;
+  }
+};
+
+class TStoppingKey final : public TRegKey {
+ public:
+  TStoppingKey(TRegKey& inner, TBudget& budget) : Inner(&inner), Budget(budget) {}
+  TStoppingKey(std::unique_ptr<TRegKey> owned, TBudget& budget)
+      : Owned(std::move(owned)), Inner(Owned.get()), Budget(budget) {}
+
+  std::unique_ptr<TRegKey> Open(std::string_view path) override { return Wrap(Inner->Open(path)); }
+  std::unique_ptr<TRegKey> Create(std::string_view path) override {
+    if (auto key = Inner->Open(path)) return Wrap(std::move(key));
+    return Budget.Spend() ? Wrap(Inner->Create(path)) : nullptr;
+  }
+  uint32_t SubKeyCount() override { return Inner->SubKeyCount(); }
+  std::optional<std::string> SubKeyName(uint32_t index) override { return Inner->SubKeyName(index); }
+  std::optional<TRegValue> Query(std::string_view name) override { return Inner->Query(name); }
+  std::optional<std::string> ValueName(uint32_t index) override { return Inner->ValueName(index); }
+  bool Set(std::string_view name, const TRegValue& value) override {
+    return Budget.Spend() && Inner->Set(name, value);
+  }
+  bool DeleteValue(std::string_view name) override {
+    return Budget.Spend() && Inner->DeleteValue(name);
+  }
+  bool DeleteTree(std::string_view path) override {
+    auto key = Open(path);
+    if (!key) return true;
+    while (auto name = key->SubKeyName(0))
+      if (!key->DeleteTree(*name)) return false;
+    return Budget.Spend() && Inner->DeleteTree(path);
+  }
+
+ private:
+  std::unique_ptr<TRegKey> Wrap(std::unique_ptr<TRegKey> key) {
+    return key ? std::make_unique<TStoppingKey>(std::move(key), Budget) : nullptr;
+  }
+  std::unique_ptr<TRegKey> Owned;
+  TRegKey* Inner;
+  TBudget& Budget;
+};
+
+// A save stopped at any point leaves a store whose next load gives the old
+// list or the new one, whole. Also when the save that stops follows one that
+// stopped, and when there was no list before.
+TEST(ClientPasswordStoreFailure, ASaveStoppedAtAnyPointLoadsTheOldListOrTheNewOne) {
+  auto list = [](std::initializer_list<const char*> tags) {
+    TClientPasswordList records;
+    for (const char* tag : tags)
+      records.Add(std::make_unique<TClientPassword>(Record(tag, tag, "pw", kMD5)));
+    return records;
+  };
+  const TClientPasswordList first = list({"a", "b", "c"}), second = list({"d", "e"}),
+                            third = list({"f", "g", "h", "i"});
+  // Saves `records`, stopping after `budget` changes of the store. True when
+  // the save was not stopped.
+  auto save = [](std::shared_ptr<TRegNode>& root, const TClientPasswordList& records,
+                 int budget) {
+    TMemoryRegStore memory(root);
+    auto session = memory.Begin(TRegAccess::Write);
+    TBudget spent{budget};
+    TStoppingKey machine(session->LocalMachine(), spent);
+    int result = WriteClientPasswords(machine, {}, records);
+    EXPECT_TRUE(session->Commit());
+    EXPECT_EQ(result == kAllWritten, !spent.Stopped);
+    root = memory.Root;
+    return !spent.Stopped;
+  };
+  auto load = [](const std::shared_ptr<TRegNode>& root) {
+    TMemoryRegStore store(root);
+    auto session = store.Begin(TRegAccess::Read);
+    TZorvaVersions versions;
+    TClientPasswordList records;
+    ReadClientPasswords(session->LocalMachine(), versions, records);
+    return records.Snapshot();
+  };
+  for (bool listBefore : {false, true}) {
+    auto before = std::make_shared<TRegNode>();
+    if (listBefore) {
+      ASSERT_TRUE(save(before, first, -1));
+    }
+    const auto old = load(before);
+    bool finished = false;
+    for (int stop = 0; !finished; ++stop) {
+      auto root = before->Clone();
+      finished = save(root, second, stop);
+      const auto loaded = load(root);
+      ASSERT_TRUE(loaded == second.Snapshot() || (!finished && loaded == old))
+          << "stopped after " << stop;
+      bool finishedAgain = false;
+      for (int stopAgain = 0; !finishedAgain; ++stopAgain) {
+        auto again = root->Clone();
+        finishedAgain = save(again, third, stopAgain);
+        const auto reloaded = load(again);
+        ASSERT_TRUE(reloaded == third.Snapshot() || (!finishedAgain && reloaded == loaded))
+            << "stopped after " << stop << ", then after " << stopAgain;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvel

@@ -1,0 +1,119 @@
+// The file primitives under Windows: what a read tells apart, what a
+// replacement refuses or leaves behind, and the lock's bounded wait.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+
+#include "registry/FileIO.h"
+#include "registry/RegStores.h"
+#include "support/TestStores.h"
+
+namespace korvel {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace fileio;
+
+TEST(WindowsFileIO, ReadsTellAMissingFileFromAnUnreadableOne) {
+  const std::string dir = test::MakeTempDir();
+  test::WriteFileBytes(dir + "\\file", "a\r\nb\x1a");
+  struct Case {
+    std::string Path;
+    TReadStatus Status;
+    const char* Why;  // a part of the reason given
+  } cases[] = {
+      {dir + "\\file", TReadStatus::Read, ""},
+      {dir + "\\none", TReadStatus::Missing, ""},
+      {dir + "\\no folder\\none", TReadStatus::Missing, ""},
+      {dir, TReadStatus::Unreadable, "is a folder"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = "left over", why;
+    EXPECT_EQ(ReadWholeFile(c.Path, bytes, &why), c.Status) << c.Path;
+    EXPECT_EQ(bytes, c.Status == TReadStatus::Read ? "a\r\nb\x1a" : "") << c.Path;
+    EXPECT_NE(why.find(c.Why), std::string::npos) << c.Path << ": " << why;
+  }
+}
+
+TEST(WindowsFileIO, AReplacementIsWholeOrNothingAndLeavesNoTemporaryBehind) {
+  const std::string dir = test::MakeTempDir();
+  const std::string path = dir + "\\store.reg";
+  auto temporaries = [&] {
+    int count = 0;
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((dir + "\\.store.reg.tmp-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do ++count;
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+  };
+  std::string why;
+  ASSERT_TRUE(ReplaceWholeFile(path, "first", TNewFileMode::OwnerOnly, &why)) << why;
+  ASSERT_TRUE(ReplaceWholeFile(path, "second", TNewFileMode::KeepExisting, &why)) << why;
+  EXPECT_EQ(test::ReadFileBytes(path), "second");
+  // Each step that fails leaves the old file and no temporary.
+  for (TFileStep failing : {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync,
+                            TFileStep::Rename}) {
+    SetFileStepHook([&](TFileStep step, const std::string&) { return step != failing; });
+    why.clear();
+    EXPECT_FALSE(ReplaceWholeFile(path, "third", TNewFileMode::KeepExisting, &why));
+    EXPECT_NE(why.find(path), std::string::npos) << why;
+    EXPECT_EQ(test::ReadFileBytes(path), "second");
+    EXPECT_EQ(temporaries(), 0) << int(failing);
+  }
+  SetFileStepHook({});
+  // A folder at the path is never replaced.
+  const std::string folder = dir + "\\folder";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  EXPECT_FALSE(ReplaceWholeFile(folder, "x", TNewFileMode::KeepExisting, &why));
+  EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
+  EXPECT_NE(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  // What a killed save left behind goes; names that only look alike stay.
+  test::WriteFileBytes(dir + "\\.store.reg.tmp-abc123", "stale");
+  test::WriteFileBytes(dir + "\\.store.reg.tmp-abc", "other");
+  RemoveStaleTemporaries(path);
+  EXPECT_FALSE(test::FileExists(dir + "\\.store.reg.tmp-abc123"));
+  EXPECT_TRUE(test::FileExists(dir + "\\.store.reg.tmp-abc"));
+  EXPECT_EQ(test::ReadFileBytes(path), "second");
+}
+
+TEST(WindowsFileIO, LocksShareReadersAndWaitForAWriterABoundedTime) {
+  const std::string lock = test::MakeTempDir() + "\\store.reg.lock";
+  {
+    TFileLock reader(lock, false, true, 0ms), other(lock, false, true, 0ms);
+    EXPECT_TRUE(reader.Locked());
+    EXPECT_TRUE(other.Locked());
+  }
+  TFileLock writer(lock, true, true, 0ms);
+  ASSERT_TRUE(writer.Locked()) << writer.Problem();
+  for (bool exclusive : {false, true}) {
+    auto start = std::chrono::steady_clock::now();
+    TFileLock waiting(lock, exclusive, true, 200ms);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(waiting.Status(), TLockStatus::Busy);
+    EXPECT_GE(waited, 180ms);
+    EXPECT_LT(waited, 2000ms);
+  }
+  TFileLock missing(lock + ".none", true, false, 0ms);
+  EXPECT_EQ(missing.Status(), TLockStatus::Unusable);
+}
+
+// The file store on a path where a folder stands: reads show an empty,
+// unreadable store, writes are refused, and the folder stays.
+TEST(WindowsFileIO, TheFileStoreNeverWritesOverWhatItCannotRead) {
+  const std::string path = test::MakeTempDir() + "\\store.reg";
+  ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+  auto store = MakeFileRegStore(path);
+  std::string problem;
+  auto reader = store->Begin(TRegAccess::Read, problem);
+  ASSERT_TRUE(reader);
+  EXPECT_FALSE(reader->Readable());
+  reader.reset();
+  EXPECT_FALSE(store->Begin(TRegAccess::Write, problem));
+  EXPECT_NE(problem.find("folder"), std::string::npos) << problem;
+}
+
+}  // namespace
+}  // namespace korvel
