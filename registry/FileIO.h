@@ -79,5 +79,7 @@ enum class TFileStep { CreateTemp, Write, Sync, Rename, SyncFolder };
 using TFileStepHook = std::function<bool(TFileStep step, const std::string& path)>;
 // An empty hook (the default) lets every step run.
 void SetFileStepHook(TFileStepHook hook);
+// For the platform files: whether the hook lets a step run.
+bool StepAllowed(TFileStep step, const std::string& path);
 
 }  // namespace korvel::fileio

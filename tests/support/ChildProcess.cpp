@@ -75,21 +75,26 @@ std::string TChildProcess::ReadLine() {
   return line;
 }
 
-std::string TChildProcess::ReadAll() {
+std::string TChildProcess::ReadAllBytes() {
   std::string all;
   char buffer[4096];
   DWORD got = 0;
   while (Out && ReadFile(Out, buffer, sizeof buffer, &got, nullptr) && got > 0) all.append(buffer, got);
+  return all;
+}
+
+std::string TChildProcess::ReadAll() {
   std::string text;
-  for (char c : all)
+  for (char c : ReadAllBytes())
     if (c != '\r') text.push_back(c);
   return text;
 }
 
-void TChildProcess::WriteLine(const std::string& line) {
-  std::string data = line + "\n";
+void TChildProcess::WriteLine(const std::string& line) { Write(line + "\n"); }
+
+void TChildProcess::Write(const std::string& bytes) {
   DWORD written = 0;
-  if (In) WriteFile(In, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+  if (In) WriteFile(In, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void TChildProcess::CloseInput() {
@@ -172,7 +177,9 @@ std::string TChildProcess::ReadLine() {
   return line;
 }
 
-std::string TChildProcess::ReadAll() {
+std::string TChildProcess::ReadAll() { return ReadAllBytes(); }
+
+std::string TChildProcess::ReadAllBytes() {
   std::string all;
   char buffer[4096];
   while (Out >= 0) {
@@ -184,9 +191,10 @@ std::string TChildProcess::ReadAll() {
   return all;
 }
 
-void TChildProcess::WriteLine(const std::string& line) {
-  std::string data = line + "\n";
-  if (In >= 0) (void)!write(In, data.data(), data.size());
+void TChildProcess::WriteLine(const std::string& line) { Write(line + "\n"); }
+
+void TChildProcess::Write(const std::string& bytes) {
+  if (In >= 0) (void)!write(In, bytes.data(), bytes.size());
 }
 
 void TChildProcess::CloseInput() {

@@ -16,9 +16,13 @@ class TChildProcess {
   bool Started() const { return Running; }
   // One line of the child's output without its line end; empty at its end.
   std::string ReadLine();
-  // Everything the child writes until it closes its output.
+  // Everything the child writes until it closes its output (on Windows
+  // without the CRs of its line ends).
   std::string ReadAll();
+  // The same, byte for byte.
+  std::string ReadAllBytes();
   void WriteLine(const std::string& line);
+  void Write(const std::string& bytes);
   void CloseInput();
   // Waits for the child and returns its exit code.
   int Wait();

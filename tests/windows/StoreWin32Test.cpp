@@ -219,43 +219,15 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
 // bytes it writes to the pipe on its standard output, as they are.
 std::string Korvel(const std::vector<std::string>& args, const std::string& input,
                    int* code = nullptr) {
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE childIn = nullptr, parentIn = nullptr, childOut = nullptr, parentOut = nullptr;
-  if (!CreatePipe(&childIn, &parentIn, &sa, 0) || !CreatePipe(&parentOut, &childOut, &sa, 0))
-    return "(no pipe)";
-  SetHandleInformation(parentIn, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(parentOut, HANDLE_FLAG_INHERIT, 0);
-  std::string commandLine = "\"" + test::ProgramDir() + "\\korvel.exe\"";
-  for (const auto& arg : args) commandLine += " \"" + arg + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = childIn;
-  si.hStdOutput = childOut;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION pi{};
-  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                nullptr, &si, &pi);
-  CloseHandle(childIn);
-  CloseHandle(childOut);
-  std::string out;
-  if (started) {
-    DWORD n = 0;
-    WriteFile(parentIn, input.data(), static_cast<DWORD>(input.size()), &n, nullptr);
-    CloseHandle(parentIn);
-    char buffer[4096];
-    while (ReadFile(parentOut, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD exit = 0;
-    GetExitCodeProcess(pi.hProcess, &exit);
-    if (code) *code = static_cast<int>(exit);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  } else {
-    CloseHandle(parentIn);
-    out = "(not started)";
-  }
-  CloseHandle(parentOut);
+  std::vector<std::string> argv = {test::ProgramDir() + "\\korvel.exe"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  test::TChildProcess korvel(argv);
+  if (!korvel.Started()) return "(not started)";
+  korvel.Write(input);
+  korvel.CloseInput();
+  std::string out = korvel.ReadAllBytes();
+  int exit = korvel.Wait();
+  if (code) *code = exit;
   return out;
 }
 
