@@ -7,11 +7,9 @@
 #endif
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <sstream>
 
 #include "engine/ClientPasswordStore.h"
 #include "engine/ZORVAModule.h"
@@ -437,25 +435,21 @@ int Delete(const TArguments& a, TStoreAccess& store, TConsole&) {
 // from a whole one.
 constexpr char kCountValue[] = "Count";
 
+// The list as the library loads it (a save that did not finish shows its
+// complete copy), written out in the store's own layout.
 std::string ExportText(TStoreAccess& store) {
   auto session = store.Read();
+  TZorvaVersions versions;
+  TClientPasswordList records;
+  ReadClientPasswords(session->LocalMachine(), versions, records);
   auto root = std::make_shared<TRegNode>();
   auto machine = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE");
-  if (auto zorva = session->LocalMachine().Open(kZorvaRoot)) CopyKey(*zorva, *machine->Create(kZorvaRoot));
-  auto list = machine->Create(std::string(kZorvaKeyPath) + "\\" + kClientPasswordsKey);
+  auto list = machine && WriteClientPasswords(*machine, versions, records) == kAllWritten
+                  ? machine->Open(std::string(kZorvaKeyPath) + "\\" + kClientPasswordsKey)
+                  : nullptr;
   if (!list || !SetDword(*list, kCountValue, list->SubKeyCount()))
     throw TFailure{"the export could not be made"};
   return WriteRegFile(*root);
-}
-
-// A device or a pipe is written as it is; every write and the close count.
-void WriteSpecialFile(const std::string& path, const std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) throw TFailure{"cannot open " + path + " for writing"};
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = std::fflush(file) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) throw TFailure{"cannot write " + path + "; the export is incomplete"};
 }
 
 int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
@@ -468,13 +462,14 @@ int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
     return 0;
   }
   const std::string& path = a.Positional[0];
-  if (fileio::IsSpecialFile(path)) {
-    WriteSpecialFile(path, text);
+  std::string problem;
+  if (fileio::IsSpecialFile(path)) {  // a device or a pipe: written as it is
+    if (!fileio::WriteSpecialFile(path, text, &problem))
+      throw TFailure{problem + "; the export is incomplete"};
     return 0;
   }
   // The previous export stays until the new one is whole; it holds
   // passwords, so only its owner may read it.
-  std::string problem;
   if (!fileio::ReplaceWholeFile(fileio::ResolvePath(path), text, fileio::TNewFileMode::OwnerOnly,
                                 &problem))
     throw TFailure{"cannot write " + path + (problem.empty() ? "" : " (" + problem + ")") +
@@ -502,12 +497,15 @@ bool LastLineComplete(const std::string& bytes, int& lines) {
   return !bytes.empty() && bytes.back() == '\n';
 }
 
+// Far more than any list of client passwords takes (3000 records of 255
+// characters a text are some 4 MB in UTF-16).
+constexpr std::size_t kImportLimit = 32u << 20;
+
 TImport ReadImport(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw TFailure{"cannot read " + path};
-  std::ostringstream read;
-  read << in.rdbuf();
-  const std::string bytes = read.str();
+  std::string bytes, why;
+  if (fileio::ReadWholeFile(fileio::ResolvePath(path), bytes, &why, kImportLimit) !=
+      fileio::TReadStatus::Read)
+    throw TFailure{"cannot read " + path + (why.empty() ? "" : " (" + why + ")")};
   TRegParseResult parsed = ParseRegFile(bytes);
   if (!parsed.Errors.empty()) {
     const TRegParseError& e = parsed.Errors.front();
@@ -525,6 +523,11 @@ TImport ReadImport(const std::string& path) {
   if (!list)
     throw TFailure{path + " holds no client passwords (no " + currentKey + "\\" +
                    kClientPasswordsKey + "] key)"};
+  // Exports never hold the copy a registry save keeps while it runs; a file
+  // that does is a raw copy of a store whose last save did not finish.
+  if (current->Open(kSavingCopyKey))
+    throw TFailure{path + " holds a save that did not finish (" + kSavingCopyKey +
+                   "); export the store with korvel and import that"};
   const uint32_t count = list->SubKeyCount();
   // An empty list is also what a file cut just after the list's key line
   // holds: only a file that says so empties the store.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -19,29 +20,42 @@ enum class TReadStatus {
   Missing,     // nothing at the path
   Unreadable,  // something is there but cannot be read as a file
 };
-// Reads a whole regular file. For Unreadable, `problem` says why (no
-// permission, a folder, a device, ...).
+// Reads a whole regular file of at most `limit` bytes, never through a link
+// (resolve the path first). For Unreadable, `problem` says why (no
+// permission, a folder, a device, a link, too large, ...).
 TReadStatus ReadWholeFile(const std::string& path, std::string& bytes,
-                          std::string* problem = nullptr);
+                          std::string* problem = nullptr, std::size_t limit = SIZE_MAX);
 
 // The path with its symbolic links resolved (also a link whose target does not
-// exist yet), so that a replacement lands beside the real file. The path as it
-// is when it is no link.
+// exist yet), so that a replacement lands beside the real file. Only links of
+// the user's own or of the system's (root's) are followed: a link that another
+// user planted stays as it is, and reading or replacing it is then refused.
+// The path as it is when it is no link.
 std::string ResolvePath(const std::string& path);
 
 // Whether something other than a regular file (a folder, a device, a pipe)
 // stands at the path; a link counts as what it points to.
 bool IsSpecialFile(const std::string& path);
+// Writes the bytes into a device or a pipe that stands at the path (an export
+// to /dev/stdout, or a pipe of a shell's). Only devices and pipes of the
+// user's own are written, and a pipe nobody reads is an error, not a hang.
+bool WriteSpecialFile(const std::string& path, const std::string& bytes,
+                      std::string* problem = nullptr);
 
 enum class TNewFileMode {
-  KeepExisting,  // the owner and mode of the file replaced; owner-only when new
-  OwnerOnly,     // readable and writable by its owner only
+  // The owner of the file replaced and its owner permissions (group and
+  // others never get any); owner-only when new.
+  KeepExisting,
+  OwnerOnly,  // readable and writable by its owner only
 };
 // Writes the bytes into a new file beside PATH (a unique name, created
 // exclusively, never through a link), flushes it to disk, renames it over
 // PATH and flushes the folder, so PATH is always either the old file or the
-// new one, whole. Refuses to replace anything that is not a regular file.
-// False with the reason in `problem`; PATH is then as it was.
+// new one, whole. Refuses to replace anything that is not a regular file, and
+// a file of another user in a folder that user does not own (root's saves
+// keep a user's store the user's, but never write into a file planted in a
+// shared folder). A new file that root makes in a user's folder is the
+// user's. False with the reason in `problem`; PATH is then as it was.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFileMode mode,
                       std::string* problem = nullptr);
 // Removes what a save killed half-way left beside PATH (its temporary files).

@@ -68,16 +68,20 @@ bool EnsureDir(const std::string& dir) {
   return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* problem) {
+TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* problem,
+                          std::size_t limit) {
   bytes.clear();
   auto fail = [&](std::string why) {
     if (problem) *problem = std::move(why);
     return TReadStatus::Unreadable;
   };
-  // O_NONBLOCK: a pipe at the path must not hang the reader.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // O_NONBLOCK: a pipe at the path must not hang the reader. O_NOFOLLOW: the
+  // path was resolved already; a link still there is one that is not followed.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) {
     if (errno == ENOENT) return TReadStatus::Missing;
+    if (errno == ELOOP)
+      return fail(path + " is a link of another user's (or a loop of links); it is not followed");
     return fail(Reason(path, errno));
   }
   struct stat st {};
@@ -85,6 +89,10 @@ TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::stri
     bool folder = S_ISDIR(st.st_mode);
     close(fd);
     return fail(path + (folder ? " is a folder, not a file" : " is not a regular file"));
+  }
+  if (static_cast<uint64_t>(st.st_size) > limit) {
+    close(fd);
+    return fail(path + " is larger than " + std::to_string(limit) + " bytes");
   }
   char buffer[65536];
   for (;;) {
@@ -98,6 +106,11 @@ TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::stri
     }
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
+    if (bytes.size() > limit) {  // it grew while being read
+      close(fd);
+      bytes.clear();
+      return fail(path + " is larger than " + std::to_string(limit) + " bytes");
+    }
   }
   close(fd);
   return TReadStatus::Read;
@@ -108,6 +121,9 @@ std::string ResolvePath(const std::string& path) {
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st {};
     if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    // As the kernel's protection of shared folders does: a link that another
+    // user planted (in /tmp, say) must not steer a save into another file.
+    if (st.st_uid != geteuid() && st.st_uid != 0) break;
     std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
     ssize_t n = readlink(at.c_str(), target.data(), target.size());
     if (n < 0) break;
@@ -122,6 +138,33 @@ bool IsSpecialFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
+bool WriteSpecialFile(const std::string& path, const std::string& bytes, std::string* problem) {
+  auto fail = [&](std::string why) {
+    if (problem) *problem = std::move(why);
+    return false;
+  };
+  // O_NONBLOCK: opening a pipe that nobody reads fails (ENXIO) instead of
+  // waiting for a reader that never comes.
+  int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0)
+    return fail(errno == ENXIO ? path + " is a pipe that nobody reads" : Reason(path, errno));
+  struct stat st {};
+  bool ours = fstat(fd, &st) == 0 &&
+              (S_ISCHR(st.st_mode) ||
+               ((S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) && st.st_uid == geteuid()));
+  if (!ours) {
+    close(fd);
+    return fail(path + " is neither a regular file nor a device or pipe of yours; nothing was "
+                       "written to it");
+  }
+  int flags = fcntl(fd, F_GETFL);
+  bool ok = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 && WriteAll(fd, bytes);
+  int error = errno;
+  ok = close(fd) == 0 && ok;
+  if (!ok) return fail(Reason("cannot write " + path, error ? error : errno));
+  return true;
+}
+
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFileMode mode,
                       std::string* problem) {
   auto fail = [&](std::string why) {
@@ -133,6 +176,13 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
   if (exists && !S_ISREG(old.st_mode))
     return fail(path + " is not a regular file; it is left as it is");
   if (!exists && errno != ENOENT) return fail(Reason(path, errno));
+  struct stat folder {};
+  if (stat(Dirname(path).c_str(), &folder) != 0) return fail(Reason(Dirname(path), errno));
+  // Another user's file is kept theirs only in their own folder: in a folder
+  // others can write, it may have been planted to catch what is saved.
+  if (exists && old.st_uid != geteuid() && old.st_uid != folder.st_uid)
+    return fail(path + " belongs to another user, in a folder that user does not own; it is "
+                       "not written");
 
   std::string temp = Dirname(path) + "/" + TempPrefix(path) + "XXXXXX";
   // mkstemp creates the file exclusively, owner-only, and never through a link.
@@ -140,21 +190,29 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
   if (fd < 0) return fail(Reason("cannot create a file beside " + path, errno));
   bool ok = true;
   std::string why;
+  // The owner: of the file replaced (a store of another user saved by root
+  // stays theirs), or for a new file that root makes in a user's folder, the
+  // folder's owner. Only the owner's own group may fail to carry over.
+  uid_t owner = geteuid();
+  gid_t group = static_cast<gid_t>(-1);
   if (exists && mode == TNewFileMode::KeepExisting) {
-    // Keep the owner (a store of another user saved by root stays theirs)
-    // and the mode. Only the owner's own group may fail to carry over.
-    if (fchown(fd, old.st_uid, old.st_gid) != 0 && old.st_uid != geteuid() &&
-        fchown(fd, old.st_uid, static_cast<gid_t>(-1)) != 0) {
-      ok = false;
-      why = Reason("cannot keep the owner of " + path, errno);
-    }
-    if (ok && fchmod(fd, old.st_mode & 07777) != 0) {
-      ok = false;
-      why = Reason("cannot keep the mode of " + path, errno);
-    }
-  } else if (fchmod(fd, 0600) != 0) {
+    owner = old.st_uid;
+    group = old.st_gid;
+  } else if (!exists && geteuid() == 0) {
+    owner = folder.st_uid;
+    group = folder.st_gid;
+  }
+  if (owner != geteuid() && fchown(fd, owner, group) != 0 &&
+      fchown(fd, owner, static_cast<gid_t>(-1)) != 0) {
     ok = false;
-    why = Reason("cannot make " + temp + " owner-only", errno);
+    why = Reason("cannot keep the owner of " + path, errno);
+  }
+  // Passwords are never for the group or others: the owner's bits of the
+  // file replaced are kept, the rest cleared.
+  mode_t bits = exists && mode == TNewFileMode::KeepExisting ? (old.st_mode & 0600) : 0600;
+  if (ok && fchmod(fd, bits) != 0) {
+    ok = false;
+    why = Reason("cannot set the mode of " + path, errno);
   }
   if (ok && !(Step(TFileStep::Write, path) && WriteAll(fd, bytes))) {
     ok = false;
@@ -213,6 +271,12 @@ TFileLock::TFileLock(const std::string& path, bool exclusive, bool mayCreate,
     Why = "the lock file " + path + " is not a regular file";
     return;
   }
+  // A lock file that root makes in a user's folder is the user's, or the
+  // user could never lock (and so never save) their own store again.
+  struct stat folder {};
+  if (st.st_uid == 0 && geteuid() == 0 && stat(Dirname(path).c_str(), &folder) == 0 &&
+      folder.st_uid != 0)
+    (void)!fchown(fd, folder.st_uid, folder.st_gid);
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
     if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) break;

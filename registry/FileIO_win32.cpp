@@ -108,7 +108,8 @@ bool EnsureDir(const std::string& dir) {
   return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* problem) {
+TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* problem,
+                          std::size_t limit) {
   bytes.clear();
   auto fail = [&](std::string why) {
     if (problem) *problem = std::move(why);
@@ -146,6 +147,11 @@ TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::stri
     }
     if (got == 0) break;
     bytes.append(buffer, got);
+    if (bytes.size() > limit) {
+      CloseHandle(file);
+      bytes.clear();
+      return fail(path + " is larger than " + std::to_string(limit) + " bytes");
+    }
   }
   CloseHandle(file);
   return TReadStatus::Read;
@@ -166,6 +172,20 @@ bool IsSpecialFile(const std::string& path) {
                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
   CloseHandle(file);
   return special;
+}
+
+bool WriteSpecialFile(const std::string& path, const std::string& bytes, std::string* problem) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (problem) *problem = Reason(path, GetLastError());
+    return false;
+  }
+  bool ok = WriteAll(file, bytes);
+  DWORD error = GetLastError();
+  ok = CloseHandle(file) && ok;
+  if (!ok && problem) *problem = Reason("cannot write " + path, error);
+  return ok;
 }
 
 // On Windows the new file takes the permissions its folder hands down, as the

@@ -25,6 +25,13 @@ class TFileSession final : public TRegSession {
     Loaded = true;
     if (Original.empty()) return;  // an empty file is an empty store
     TRegParseResult parsed = ParseRegFile(Original);
+    if (!parsed.Header) {
+      // Not even an export file: another file the path was pointed at. It
+      // is nobody's store to replace.
+      Unreadable = true;
+      Why = Path + " is not a store file (it does not start with REGEDIT4); it is left as it is";
+      return;
+    }
     Root = parsed.Root;
     if (!parsed.Errors.empty()) {
       Damaged = true;

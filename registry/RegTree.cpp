@@ -492,6 +492,7 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
     return result;
   }
   bool utf16Texts = unicode || version5;
+  result.Header = true;
 
   TTreeKey root(result.Root);
   std::unique_ptr<TRegKey> current;

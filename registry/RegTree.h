@@ -51,6 +51,7 @@ struct TRegParseError {
 struct TRegParseResult {
   std::shared_ptr<TRegNode> Root = std::make_shared<TRegNode>();
   std::vector<TRegParseError> Errors;
+  bool Header = false;  // the text starts as an export file does
 };
 
 // Copies a key with everything below it: from a store into a tree (for

@@ -5,7 +5,9 @@
 #include <sstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "algorithms/Digest.h"
@@ -587,10 +589,47 @@ TEST(KorvelExport, ReplacesTheOldExportWholeAndForItsOwnerOnly) {
 
   TResult device = RunOn(store, {"export", "/dev/full"});
   EXPECT_EQ(device.Status, 1);
-  EXPECT_EQ(device.Err, "korvel: cannot write /dev/full; the export is incomplete\n");
+  EXPECT_EQ(device.Err,
+            "korvel: cannot write /dev/full: No space left on device; the export is incomplete\n");
   EXPECT_EQ(RunOn(store, {"export", "/dev/null"}).Status, 0);
+  // A pipe of another user's (planted where the export goes) is not written.
+  if (geteuid() == 0) {
+    std::string pipe = test::MakeTempDir() + "/planted.reg";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+    ASSERT_EQ(chown(pipe.c_str(), 4242, 4242), 0);
+    int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);  // the one who planted it
+    ASSERT_GE(reader, 0);
+    TResult planted = RunOn(store, {"export", pipe});
+    EXPECT_EQ(planted.Status, 1);
+    EXPECT_NE(planted.Err.find("nothing was written"), std::string::npos) << planted.Err;
+    char byte;
+    EXPECT_LE(read(reader, &byte, 1), 0);
+    close(reader);
+    // A pipe that nobody reads is an error, not a hang.
+    ASSERT_EQ(chown(pipe.c_str(), geteuid(), getegid()), 0);
+    EXPECT_NE(RunOn(store, {"export", pipe}).Err.find("nobody reads"), std::string::npos);
+  }
 }
 #endif
+
+// Import reads regular files of sane size only (no hang on a pipe, no
+// endless read of a device), and never a raw store copy whose last save did
+// not finish (its checked list is not the list that would be imported).
+TEST(KorvelImport, ReadsOnlyWholeExportFiles) {
+  auto store = std::make_shared<TMemoryRegStore>();
+  std::string dir = test::MakeTempDir(), pipe = dir + "/pipe.reg", raw = dir + "/raw.reg";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  test::WriteFileBytes(raw,
+                       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion"
+                       "\\ClientPasswords]\r\n\"Count\"=dword:00000000\r\n\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords."
+                       "Saving]\r\n\"Complete\"=dword:00000001\r\n\r\n");
+  for (const std::string& file : {pipe, std::string("/dev/zero"), raw}) {
+    TResult r = RunOn(store, {"import", file});
+    EXPECT_EQ(r.Status, 1) << file;
+    EXPECT_NE(r.Err.find(file), std::string::npos) << r.Err;
+  }
+}
 
 TEST(KorvelExport, AFailingStandardOutputIsAFailure) {
   std::istringstream in;

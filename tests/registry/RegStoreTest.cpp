@@ -88,6 +88,7 @@ class FileStore : public ::testing::Test {
     SetText(*session->LocalMachine().Create("SOFTWARE\\T"), name, value);
     ASSERT_TRUE(session->Commit());
   }
+  void EnsureFolder() { ASSERT_TRUE(fileio::EnsureDir(Dir)); }
   std::optional<std::string> Read(const std::string& name) {
     auto session = Store->Begin(TRegAccess::Read);
     auto key = session->LocalMachine().Open("SOFTWARE\\T");
@@ -254,27 +255,33 @@ TEST_F(FileStore, OnlyAMissingOrRegularFileIsReadAndWritten) {
 }
 
 // A linked store is written where it really is, and the link stays a link;
-// the replaced file keeps its owner and mode.
+// the replaced file keeps its owner and its owner's permissions, never the
+// group's or others'. Links and files that another user planted in a folder
+// not theirs are never written through or into.
 TEST_F(FileStore, SavesLandBesideTheRealFileWithItsOwnerAndMode) {
   Write("a", "1");
   std::string linkDir = test::MakeTempDir(), link = linkDir + "/linked.reg";
   ASSERT_EQ(symlink(Path.c_str(), link.c_str()), 0);
-  ASSERT_EQ(chmod(Path.c_str(), 0640), 0);
+  ASSERT_EQ(chmod(Path.c_str(), 0644), 0);
   bool root = geteuid() == 0;
-  if (root) ASSERT_EQ(chown(Path.c_str(), 4242, 4343), 0);
-  auto linked = MakeFileRegStore(link);
-  {
-    auto session = linked->Begin(TRegAccess::Write);
-    ASSERT_TRUE(session);
-    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "2");
-    ASSERT_TRUE(session->Commit());
+  if (root) {
+    ASSERT_EQ(chown(Dir.c_str(), 4242, 4343), 0);  // the user's own folder
+    ASSERT_EQ(chown(Path.c_str(), 4242, 4343), 0);
   }
+  auto linked = MakeFileRegStore(link);
+  auto save = [](TRegStore& store, const char* value) {
+    auto session = store.Begin(TRegAccess::Write);
+    if (!session) return false;
+    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", value);
+    return session->Commit();
+  };
+  ASSERT_TRUE(save(*linked, "2"));
   struct stat st {};
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(Read("a"), "2");
   ASSERT_EQ(stat(Path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
   if (root) {
     EXPECT_EQ(st.st_uid, 4242u);
     EXPECT_EQ(st.st_gid, 4343u);
@@ -286,6 +293,17 @@ TEST_F(FileStore, SavesLandBesideTheRealFileWithItsOwnerAndMode) {
       names += entry.path().filename().string() + " ";
     EXPECT_EQ(names.find("tmp"), std::string::npos) << names;
   }
+  if (!root) return;
+  // Planted by user 4242 in a folder of root's: the link is not followed,
+  // the file not written into.
+  ASSERT_EQ(lchown(link.c_str(), 4242, 4343), 0);
+  EXPECT_FALSE(save(*linked, "3"));
+  std::string planted = linkDir + "/planted.reg";
+  test::WriteFileBytes(planted, "REGEDIT4\r\n\r\n");
+  ASSERT_EQ(chown(planted.c_str(), 4242, 4343), 0);
+  EXPECT_FALSE(save(*MakeFileRegStore(planted), "3"));
+  EXPECT_EQ(test::ReadFileBytes(planted), "REGEDIT4\r\n\r\n");
+  EXPECT_EQ(Read("a"), "2");
 }
 
 // Links planted where the store makes its files (the old fixed temporary
@@ -310,6 +328,27 @@ TEST_F(FileStore, PlantedLinksAreNeverWrittenThroughAndStaleTemporariesGo) {
   EXPECT_NE(problem.find(".lock"), std::string::npos) << problem;
   EXPECT_EQ(Read("a"), "2");  // a reader goes on without the lock
   EXPECT_EQ(test::ReadFileBytes(victim), "precious");
+}
+
+// A file that is no store at all (the path pointed at another file) is left
+// alone; a lock file that root makes in a user's folder is the user's.
+TEST_F(FileStore, AnotherFileAtTheStorePathIsNeverReplaced) {
+  EnsureFolder();
+  test::WriteFileBytes(Path, "my notes\n");
+  std::string problem;
+  EXPECT_FALSE(Store->Begin(TRegAccess::Write, problem));
+  EXPECT_NE(problem.find("not a store file"), std::string::npos) << problem;
+  EXPECT_EQ(test::ReadFileBytes(Path), "my notes\n");
+  if (geteuid() != 0) return;
+  ASSERT_EQ(unlink(Path.c_str()), 0);
+  ASSERT_EQ(unlink((Path + ".lock").c_str()), 0);
+  ASSERT_EQ(chown(Dir.c_str(), 4242, 4343), 0);
+  Write("a", "1");
+  struct stat st {};
+  for (const std::string& file : {Path, Path + ".lock"}) {
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4242u) << file;
+  }
 }
 
 // A save flushes the new file to disk before it renames it over the store,
