@@ -37,32 +37,6 @@ std::vector<std::string> RecordKeyOrder(TRegKey& list) {
   return numbered;
 }
 
-bool CopyTree(TRegKey& from, TRegKey& to);
-
-// Copies the subkeys of a key with everything below them; false as soon as
-// anything could not be read or written.
-bool CopySubkeys(TRegKey& from, TRegKey& to) {
-  uint32_t count = from.SubKeyCount();
-  for (uint32_t i = 0; i < count; ++i) {
-    auto name = from.SubKeyName(i);
-    if (!name) return false;
-    auto source = from.Open(*name);
-    auto target = to.Create(*name);
-    if (!source || !target || !CopyTree(*source, *target)) return false;
-  }
-  return true;
-}
-
-bool CopyTree(TRegKey& from, TRegKey& to) {
-  for (uint32_t i = 0;; ++i) {
-    auto name = from.ValueName(i);
-    if (!name) break;
-    auto value = from.Query(*name);
-    if (!value || !to.Set(*name, *value)) return false;
-  }
-  return CopySubkeys(from, to);
-}
-
 // The copy of the list kept while a save rewrites it, when it is complete.
 std::unique_ptr<TRegKey> CompleteSavingCopy(TRegKey& zorva) {
   auto copy = zorva.Open(kSavingCopyKey);

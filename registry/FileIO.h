@@ -96,4 +96,12 @@ void SetFileStepHook(TFileStepHook hook);
 // For the platform files: whether the hook lets a step run.
 bool StepAllowed(TFileStep step, const std::string& path);
 
+// For the platform files: one try of a lock, and the tries of a bounded wait.
+enum class TLockTry { Taken, Held, Failed };
+// Tries again every 20 ms while another process holds the lock, until the
+// wait is over; the result of the last try.
+TLockTry TryLockFor(std::chrono::milliseconds wait, const std::function<TLockTry()>& attempt);
+// The reason a lock that stayed held gives.
+std::string HeldBy(const std::string& lockPath);
+
 }  // namespace korvel::fileio

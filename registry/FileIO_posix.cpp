@@ -277,22 +277,17 @@ TFileLock::TFileLock(const std::string& path, bool exclusive, bool mayCreate,
   if (st.st_uid == 0 && geteuid() == 0 && stat(Dirname(path).c_str(), &folder) == 0 &&
       folder.st_uid != 0)
     (void)!fchown(fd, folder.st_uid, folder.st_gid);
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  for (;;) {
-    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) break;
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
-      int error = errno;
-      close(fd);
-      if (error == EWOULDBLOCK) {
-        State = TLockStatus::Busy;
-        Why = "another program holds the lock " + path;
-      } else {
-        Why = Reason("cannot lock " + path, error);
-      }
-      return;
-    }
-    usleep(20000);
+  int error = 0;
+  TLockTry result = TryLockFor(wait, [&] {
+    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return TLockTry::Taken;
+    error = errno;
+    return error == EWOULDBLOCK || error == EINTR ? TLockTry::Held : TLockTry::Failed;
+  });
+  if (result != TLockTry::Taken) {
+    close(fd);
+    if (result == TLockTry::Held) State = TLockStatus::Busy;
+    Why = result == TLockTry::Held ? HeldBy(path) : Reason("cannot lock " + path, error);
+    return;
   }
   Handle = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
   State = TLockStatus::Locked;

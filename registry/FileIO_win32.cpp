@@ -292,24 +292,20 @@ TFileLock::TFileLock(const std::string& path, bool exclusive, bool mayCreate,
     Why = "the lock file " + path + " is not a regular file";
     return;
   }
-  const auto deadline = std::chrono::steady_clock::now() + wait;
   const DWORD lockFlags =
       LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : DWORD{0});
-  for (;;) {
+  DWORD error = 0;
+  TLockTry result = TryLockFor(wait, [&] {
     OVERLAPPED at{};
-    if (LockFileEx(file, lockFlags, 0, 1, 0, &at)) break;
-    DWORD error = GetLastError();
-    if (error != ERROR_LOCK_VIOLATION || std::chrono::steady_clock::now() >= deadline) {
-      CloseHandle(file);
-      if (error == ERROR_LOCK_VIOLATION) {
-        State = TLockStatus::Busy;
-        Why = "another program holds the lock " + path;
-      } else {
-        Why = Reason("cannot lock " + path, error);
-      }
-      return;
-    }
-    Sleep(20);
+    if (LockFileEx(file, lockFlags, 0, 1, 0, &at)) return TLockTry::Taken;
+    error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION ? TLockTry::Held : TLockTry::Failed;
+  });
+  if (result != TLockTry::Taken) {
+    CloseHandle(file);
+    if (result == TLockTry::Held) State = TLockStatus::Busy;
+    Why = result == TLockTry::Held ? HeldBy(path) : Reason("cannot lock " + path, error);
+    return;
   }
   Handle = file;
   State = TLockStatus::Locked;

@@ -32,4 +32,26 @@ bool SetDword(TRegKey& key, std::string_view name, uint32_t value) {
   return key.Set(name, TRegValue{kRegDword, data});
 }
 
+bool CopySubkeys(TRegKey& from, TRegKey& to) {
+  uint32_t count = from.SubKeyCount();
+  for (uint32_t i = 0; i < count; ++i) {
+    auto name = from.SubKeyName(i);
+    if (!name) return false;
+    auto source = from.Open(*name);
+    auto target = to.Create(*name);
+    if (!source || !target || !CopyKey(*source, *target)) return false;
+  }
+  return true;
+}
+
+bool CopyKey(TRegKey& from, TRegKey& to) {
+  for (uint32_t i = 0;; ++i) {
+    auto name = from.ValueName(i);
+    if (!name) break;
+    auto value = from.Query(*name);
+    if (!value || !to.Set(*name, *value)) return false;
+  }
+  return CopySubkeys(from, to);
+}
+
 }  // namespace korvel

@@ -100,5 +100,9 @@ std::optional<uint32_t> QueryDword(TRegKey& key, std::string_view name);
 // Writes a REG_SZ without a terminating zero.
 bool SetText(TRegKey& key, std::string_view name, std::string_view text);
 bool SetDword(TRegKey& key, std::string_view name, uint32_t value);
+// Copies a key's values and subkeys with everything below them, or its
+// subkeys alone; false as soon as anything could not be read or written.
+bool CopyKey(TRegKey& from, TRegKey& to);
+bool CopySubkeys(TRegKey& from, TRegKey& to);
 
 }  // namespace korvel

@@ -451,22 +451,6 @@ bool TRegNode::SameAs(const TRegNode& other) const {
   return true;
 }
 
-void CopyKey(TRegKey& from, TRegKey& to) {
-  for (uint32_t i = 0;; ++i) {
-    auto name = from.ValueName(i);
-    if (!name) break;
-    if (auto value = from.Query(*name)) to.Set(*name, *value);
-  }
-  uint32_t count = from.SubKeyCount();
-  for (uint32_t i = 0; i < count; ++i) {
-    auto name = from.SubKeyName(i);
-    if (!name) break;
-    auto source = from.Open(*name);
-    auto target = to.Create(*name);
-    if (source && target) CopyKey(*source, *target);
-  }
-}
-
 std::unique_ptr<TRegKey> MakeTreeKey(std::shared_ptr<TRegNode> node) {
   return std::make_unique<TTreeKey>(std::move(node));
 }

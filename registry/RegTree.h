@@ -54,10 +54,6 @@ struct TRegParseResult {
   bool Header = false;  // the text starts as an export file does
 };
 
-// Copies a key with everything below it: from a store into a tree (for
-// writing it out) or from a tree into a store.
-void CopyKey(TRegKey& from, TRegKey& to);
-
 // Reads an export file. Lines that cannot be read are reported and skipped;
 // everything else is kept. Texts of a UTF-16 file become 8-bit (Latin-1);
 // a character beyond that is an error of its line.

@@ -185,8 +185,8 @@ TEST(RegTreeKeys, ValueReadersCheckTypeAndSize) {
 // as it was; an enumeration cursor kept across that must not walk freed keys.
 TEST(RegTreeKeys, EnumerationSurvivesChangesThroughAnotherHandle) {
   auto root = std::make_shared<TRegNode>();
-  auto reader = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\List");
-  auto writer = MakeTreeKey(root)->Open("HKEY_LOCAL_MACHINE\List");
+  auto reader = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\List");
+  auto writer = MakeTreeKey(root)->Open("HKEY_LOCAL_MACHINE\\List");
   for (const char* name : {"a", "b", "c"}) writer->Create(name);
   EXPECT_EQ(reader->SubKeyName(1), "b");
   ASSERT_TRUE(writer->DeleteTree("b"));
