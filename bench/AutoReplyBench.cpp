@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/ZORVAModule.h"
+#include "ZORVAModule.h"
 
 namespace {
 

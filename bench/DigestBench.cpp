@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "algorithms/Digest.h"
-#include "support/ReferenceMD2.h"
+#include "Digest.h"
+#include "ReferenceMD2.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "include/zorva.h"
+#include "zorva.h"
 
 static void Report(const char* line) {
   int position = -1;

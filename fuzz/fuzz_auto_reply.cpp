@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
-#include "engine/ZORVAModule.h"
+#include "ZORVAModule.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   korvel::fuzz::TInput in(data, size);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/Korvel.h"
-#include "registry/RegStores.h"
+#include "Korvel.h"
+#include "RegStores.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The matrix template language: any template, any count, any challenge.
 #include "FuzzInput.h"
-#include "algorithms/Matrix.h"
+#include "Matrix.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   korvel::fuzz::TInput in(data, size);

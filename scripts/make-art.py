@@ -2,9 +2,9 @@
 """Draws KOR's art and writes it as Windows resources, with nothing but the
 standard library, so the images can be made again at any time:
 
-  desktop/art/kor.ico   the program's icon (icon group 100): 32 x 32, 16 colours
-  desktop/art/logo.ico  the splash window's logo (icon 1000): 168 x 32, 16 colours
-  desktop/art/about.bmp the About box's picture (bitmap 1500): 100 x 100, 256 colours
+  windows/kor/art/kor.ico   the program's icon (icon group 100): 32 x 32, 16 colours
+  windows/kor/art/logo.ico  the splash window's logo (icon 1000): 168 x 32, 16 colours
+  windows/kor/art/about.bmp the About box's picture (bitmap 1500): 100 x 100, 256 colours
 
 Run from the top of the repository: python3 scripts/make-art.py
 """
@@ -139,10 +139,10 @@ def ico(px):
 
 
 if __name__ == '__main__':
-    with open('desktop/art/kor.ico', 'wb') as f:
+    with open('windows/kor/art/kor.ico', 'wb') as f:
         f.write(ico(icon_pixels()))
-    with open('desktop/art/logo.ico', 'wb') as f:
+    with open('windows/kor/art/logo.ico', 'wb') as f:
         f.write(ico(logo_pixels()))
-    with open('desktop/art/about.bmp', 'wb') as f:
+    with open('windows/kor/art/about.bmp', 'wb') as f:
         f.write(about_bitmap())
-    print('wrote desktop/art/kor.ico, logo.ico and about.bmp')
+    print('wrote windows/kor/art/kor.ico, logo.ico and about.bmp')

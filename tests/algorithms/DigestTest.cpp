@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "algorithms/Digest.h"
-#include "support/ReferenceMD2.h"
+#include "Digest.h"
+#include "ReferenceMD2.h"
 
 #ifdef KORVEL_HAVE_OPENSSL
 #include <openssl/evp.h>

@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "algorithms/CharClass.h"
-#include "algorithms/Matrix.h"
+#include "CharClass.h"
+#include "Matrix.h"
 
 namespace korvel {
 namespace {

@@ -1,7 +1,7 @@
 // ITANET and FLEXNET: the number reader and the weighted sums.
 #include <gtest/gtest.h>
 
-#include "algorithms/WeightedSum.h"
+#include "WeightedSum.h"
 
 namespace korvel {
 namespace {

@@ -15,10 +15,10 @@
 #include <chrono>
 #endif
 
-#include "engine/ClientPasswordStore.h"
-#include "support/ChildProcess.h"
-#include "registry/RegStores.h"
-#include "support/TestStores.h"
+#include "ClientPasswordStore.h"
+#include "ChildProcess.h"
+#include "RegStores.h"
+#include "TestStores.h"
 
 namespace korvel {
 namespace {

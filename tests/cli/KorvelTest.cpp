@@ -10,12 +10,12 @@
 #include <unistd.h>
 #endif
 
-#include "algorithms/Digest.h"
-#include "cli/Korvel.h"
-#include "engine/ClientPasswordStore.h"
-#include "registry/FileIO.h"
-#include "support/FaultyStore.h"
-#include "support/TestStores.h"
+#include "Digest.h"
+#include "Korvel.h"
+#include "ClientPasswordStore.h"
+#include "FileIO.h"
+#include "FaultyStore.h"
+#include "TestStores.h"
 
 namespace korvel {
 namespace {

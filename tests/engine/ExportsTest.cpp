@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "engine/ModuleInstance.h"
-#include "include/zorva.h"
-#include "registry/RegStores.h"
+#include "ModuleInstance.h"
+#include "zorva.h"
+#include "RegStores.h"
 
 namespace korvel {
 namespace {

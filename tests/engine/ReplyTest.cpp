@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "algorithms/Digest.h"
-#include "engine/ZORVAModule.h"
+#include "Digest.h"
+#include "ZORVAModule.h"
 
 namespace korvel {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "engine/ZORVAModule.h"
-#include "registry/RegStores.h"
+#include "ZORVAModule.h"
+#include "RegStores.h"
 
 namespace korvel {
 namespace {

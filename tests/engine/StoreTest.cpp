@@ -2,13 +2,13 @@
 // save at unload that must never revert another process's edit.
 #include <gtest/gtest.h>
 
-#include "engine/ZORVAModule.h"
+#include "ZORVAModule.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
-#include "support/FaultyStore.h"
-#include "support/TestStores.h"
+#include "FaultyStore.h"
+#include "TestStores.h"
 
 namespace korvel {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "algorithms/Digest.h"
-#include "engine/ZORVAModule.h"
-#include "support/ChildProcess.h"
-#include "support/TestStores.h"
+#include "Digest.h"
+#include "ZORVAModule.h"
+#include "ChildProcess.h"
+#include "TestStores.h"
 
 namespace korvel {
 namespace {

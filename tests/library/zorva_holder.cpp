@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "include/zorva.h"
+#include "zorva.h"
 
 #ifdef _WIN32
 #include <windows.h>

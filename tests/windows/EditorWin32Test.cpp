@@ -7,9 +7,9 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/ZORVAModule.h"
-#include "registry/RegStores.h"
-#include "support/TestStores.h"
+#include "ZORVAModule.h"
+#include "RegStores.h"
+#include "TestStores.h"
 #include "WinDialogSupport.h"
 
 namespace korvel {

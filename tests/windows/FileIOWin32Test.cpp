@@ -5,9 +5,9 @@
 
 #include <chrono>
 
-#include "registry/FileIO.h"
-#include "registry/RegStores.h"
-#include "support/TestStores.h"
+#include "FileIO.h"
+#include "RegStores.h"
+#include "TestStores.h"
 
 namespace korvel {
 namespace {

@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-#include "algorithms/Digest.h"
-#include "desktop/WinPassSettings.h"
-#include "engine/ZORVAModule.h"
-#include "registry/RegStores.h"
-#include "support/ChildProcess.h"
-#include "support/TestStores.h"
+#include "Digest.h"
+#include "WinPassSettings.h"
+#include "ZORVAModule.h"
+#include "RegStores.h"
+#include "ChildProcess.h"
+#include "TestStores.h"
 #include "WinDialogSupport.h"
 
 namespace korvel {

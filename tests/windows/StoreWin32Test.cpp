@@ -11,10 +11,10 @@
 #include <random>
 #include <thread>
 
-#include "engine/ClientPasswordStore.h"
-#include "engine/ZORVAModule.h"
-#include "support/ChildProcess.h"
-#include "support/TestStores.h"
+#include "ClientPasswordStore.h"
+#include "ZORVAModule.h"
+#include "ChildProcess.h"
+#include "TestStores.h"
 
 namespace korvel {
 namespace {

@@ -1,0 +1,709 @@
+#include "Korvel.h"
+
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+
+#include "ClientPasswordStore.h"
+#include "ZORVAModule.h"
+#include "FileIO.h"
+#include "RegStores.h"
+#include "RegTree.h"
+
+namespace korvel::cli {
+namespace {
+
+constexpr char kVersion[] = "korvel 3.0";
+constexpr std::size_t kStoreLimit = 255;
+constexpr char kZorvaRoot[] = "SOFTWARE\\Calvek\\ZORVA";
+
+const char kUsage[] =
+    "usage: korvel [--store PATH] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Answers the password challenges of packet-radio nodes and mailboxes from\n"
+    "the client passwords that the Korvel library keeps.\n"
+    "\n"
+    "commands:\n"
+    "  reply [TEXT] [--copy]   answer a received line (without TEXT: each line of stdin)\n"
+    "  list                    the client passwords: position, TAG, type, prompt\n"
+    "  show TAG [--reveal]     one client password (its password only with --reveal)\n"
+    "  add TAG --type TYPE --prompt TEXT [--matrix-len N]\n"
+    "                          a new client password; the password is asked for\n"
+    "  set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--password]\n"
+    "                          change a client password (--password asks for a new one)\n"
+    "  rename OLD NEW          give a client password another TAG\n"
+    "  delete TAG              remove a client password\n"
+    "  export [FILE]           the client passwords as a REGEDIT4 file (default: stdout)\n"
+    "  import FILE [--yes]     replace the client passwords by those of an export file\n"
+    "\n"
+    "TYPE: matrix, md2, md5, itanet or flexnet. --store PATH uses the store file\n"
+    "PATH instead of the library's store. korvel COMMAND --help tells more.\n";
+
+const std::map<std::string, std::string> kCommandHelp = {
+    {"reply",
+     "usage: korvel reply [TEXT] [--copy]\n"
+     "Answers TEXT as KOR's Enter does and prints the reply. Without TEXT each line\n"
+     "of standard input is answered on a line of its own (an empty line when there\n"
+     "is no answer). --copy also puts the reply on the clipboard. Exit 1 and\n"
+     "\"No password found!\" when TEXT gets no reply.\n"},
+    {"list",
+     "usage: korvel list\n"
+     "The client passwords in list order: position, TAG, type, prompt. Control\n"
+     "characters in TAGs and prompts are shown escaped: \\t, \\n, \\r, \\xNN (also for\n"
+     "0x80-0x9F), and a backslash as \\\\.\n"},
+    {"show",
+     "usage: korvel show TAG [--reveal]\n"
+     "One client password; --reveal also prints its password. Control characters\n"
+     "are shown escaped as list shows them.\n"},
+    {"add",
+     "usage: korvel add TAG --type TYPE --prompt TEXT [--matrix-len N]\n"
+     "Adds a client password. The password is read from the terminal without echo,\n"
+     "or as one line of standard input. TYPE matrix needs --matrix-len (1 to 99).\n"},
+    {"set",
+     "usage: korvel set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--password]\n"
+     "Changes a client password; --password reads a new password as add does.\n"},
+    {"rename",
+     "usage: korvel rename OLD NEW\nRefuses a TAG already in the list, whatever its letter case.\n"},
+    {"delete", "usage: korvel delete TAG\n"},
+    {"export",
+     "usage: korvel export [FILE]\n"
+     "Writes the client passwords as a REGEDIT4 file, to FILE or stdout. FILE is\n"
+     "replaced whole once the new export is complete, readable by its owner only.\n"},
+    {"import",
+     "usage: korvel import FILE [--yes]\n"
+     "Replaces the client passwords by those of FILE: REGEDIT4, or the UTF-16\n"
+     "\"Windows Registry Editor Version 5.00\" files of reg export. Nothing changes\n"
+     "unless the whole file reads cleanly and every record is complete. On a\n"
+     "terminal it asks first; --yes does not ask.\n"},
+};
+
+struct TUsageError {
+  std::string Message;
+};
+struct TFailure {
+  std::string Message;
+};
+
+bool SameTag(const std::string& a, const std::string& b) { return RegNameEqual(a, b); }
+
+struct TArguments {
+  std::string Command;
+  std::vector<std::string> Positional;
+  std::map<std::string, std::string> Values;  // --type, --prompt, --matrix-len, --store
+  std::map<std::string, bool> Flags;          // --copy, --reveal, --password, --yes, --help, --version
+};
+
+TArguments Parse(const std::vector<std::string>& args) {
+  static const std::map<std::string, bool> kOptions = {
+      {"--store", true},  {"--type", true},    {"--prompt", true},    {"--matrix-len", true},
+      {"--copy", false},  {"--reveal", false}, {"--password", false}, {"--yes", false},
+      {"--help", false},  {"--version", false}};
+  TArguments parsed;
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (!optionsEnd && arg == "--") {
+      optionsEnd = true;
+      continue;
+    }
+    if (!optionsEnd && arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      std::string name = arg, value;
+      bool inlineValue = false;
+      if (auto eq = arg.find('='); eq != std::string::npos) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+        inlineValue = true;
+      }
+      if (name == "-h") name = "--help";
+      auto option = kOptions.find(name);
+      if (option == kOptions.end())
+        throw TUsageError{"unknown option " + name + " (korvel --help lists them)"};
+      if (option->second) {
+        if (!inlineValue) {
+          if (i + 1 >= args.size()) throw TUsageError{name + " needs a value"};
+          value = args[++i];
+        }
+        parsed.Values[name] = value;
+      } else {
+        if (inlineValue) throw TUsageError{name + " takes no value"};
+        parsed.Flags[name] = true;
+      }
+      continue;
+    }
+    if (parsed.Command.empty())
+      parsed.Command = arg;
+    else
+      parsed.Positional.push_back(arg);
+  }
+  return parsed;
+}
+
+void Allow(const TArguments& a, std::initializer_list<const char*> allowed) {
+  auto permitted = [&](const std::string& name) {
+    if (name == "--store" || name == "--help") return true;
+    for (const char* ok : allowed)
+      if (name == ok) return true;
+    return false;
+  };
+  for (const auto& [name, value] : a.Values)
+    if (!permitted(name)) throw TUsageError{name + " does not go with " + a.Command};
+  for (const auto& [name, value] : a.Flags)
+    if (!permitted(name)) throw TUsageError{name + " does not go with " + a.Command};
+}
+
+void Positionals(const TArguments& a, std::size_t min, std::size_t max, const char* what) {
+  if (a.Positional.size() < min || a.Positional.size() > max)
+    throw TUsageError{a.Command + " takes " + what};
+}
+
+int ParseType(const std::string& text) {
+  static const std::pair<const char*, int> kTypes[] = {
+      {"matrix", kNetromMatrix}, {"md2", kMD2}, {"md5", kMD5}, {"itanet", kItanet}, {"flexnet", kFlexnet}};
+  for (const auto& [name, type] : kTypes)
+    if (RegNameEqual(text, name)) return type;
+  throw TUsageError{"unknown type '" + text + "' (matrix, md2, md5, itanet or flexnet)"};
+}
+
+// A matrix length is one or two decimal digits, 1 to 99.
+bool ValidMatrixLen(const std::string& text) {
+  return !text.empty() && text.size() <= 2 &&
+         text.find_first_not_of("0123456789") == std::string::npos && std::stoi(text) != 0;
+}
+
+std::string ParseMatrixLen(const std::string& text) {
+  if (!ValidMatrixLen(text))
+    throw TUsageError{"--matrix-len must be a number from 1 to 99, not '" + text + "'"};
+  return text;
+}
+
+void CheckLength(const std::string& text, const char* what) {
+  if (text.size() > kStoreLimit)
+    throw TFailure{std::string(what) + " is longer than the store's 255 characters"};
+}
+
+// The record with this TAG: the exact one, else one equal but for letter case.
+int FindTag(const TClientPasswordList& records, const std::string& tag) {
+  int found = records.FirstThat([&](const TClientPassword& r) { return r.Tag == tag; });
+  if (found < 0)
+    found = records.FirstThat([&](const TClientPassword& r) { return SameTag(r.Tag, tag); });
+  if (found < 0) throw TFailure{"no client password has the TAG '" + Escaped(tag) + "'"};
+  return found;
+}
+
+bool HasTag(const TClientPasswordList& records, const std::string& tag) {
+  return records.FirstThat([&](const TClientPassword& r) { return SameTag(r.Tag, tag); }) >= 0;
+}
+
+// Sessions on the store for one command. A store that exists but cannot be
+// read stops every command; the note about a damaged store's skipped lines is
+// shown once, however many sessions the command begins.
+class TStoreAccess {
+ public:
+  TStoreAccess(TRegStore& store, TConsole& io) : Store(store), Io(io) {}
+
+  std::unique_ptr<TRegSession> Read() {
+    std::string problem;
+    auto session = Store.Begin(TRegAccess::Read, problem);
+    if (!session) throw TFailure{problem.empty() ? "the store cannot be read" : problem};
+    if (!session->Readable())
+      throw TFailure{session->Problem().empty() ? "the store cannot be read" : session->Problem()};
+    Note(*session);
+    return session;
+  }
+  std::unique_ptr<TRegSession> Write() {
+    std::string problem;
+    auto session = Store.Begin(TRegAccess::Write, problem);
+    if (!session)
+      throw TFailure{"the store was not changed: " +
+                     (problem.empty() ? std::string("it cannot be opened for writing") : problem)};
+    if (!session->Readable())  // never written over: it would lose what it holds
+      throw TFailure{"the store was not changed: " + session->Problem()};
+    Note(*session);
+    return session;
+  }
+
+ private:
+  void Note(const TRegSession& session) {
+    std::string note = session.Problem();
+    if (note.empty() || NoteShown) return;
+    Io.Err << "korvel: " << note << '\n';
+    NoteShown = true;
+  }
+  TRegStore& Store;
+  TConsole& Io;
+  bool NoteShown = false;
+};
+
+void LoadForReading(TStoreAccess& store, TClientPasswordList& records) {
+  auto session = store.Read();
+  TZorvaVersions versions;
+  ReadClientPasswords(session->LocalMachine(), versions, records);
+}
+
+// Saves a list in a write session: every record, then the commit, or nothing.
+void SaveClientPasswords(TRegSession& session, const TZorvaVersions& versions,
+                         const TClientPasswordList& records) {
+  int failed = WriteClientPasswords(session.LocalMachine(), versions, records);
+  if (failed >= 0)
+    throw TFailure{"client password " + std::to_string(failed) + " ('" +
+                   Escaped(records.At(failed).Tag) +
+                   "') could not be written to the store; nothing was changed"};
+  if (failed != kAllWritten)
+    throw TFailure{"the store could not be written; nothing was changed"};
+  if (!session.Commit()) {
+    std::string why = session.Problem();
+    throw TFailure{"the store could not be written" + (why.empty() ? "" : " (" + why + ")") +
+                   "; nothing was changed"};
+  }
+}
+
+// The load-modify-save cycle, whole under the store's lock.
+class TEdit {
+ public:
+  explicit TEdit(TStoreAccess& store) : Session(store.Write()) {
+    ReadClientPasswords(Session->LocalMachine(), Versions, Records);
+  }
+  int Find(const std::string& tag) const { return FindTag(Records, tag); }
+  bool Exists(const std::string& tag) const { return HasTag(Records, tag); }
+  void Save() { SaveClientPasswords(*Session, Versions, Records); }
+  TClientPasswordList Records;
+
+ private:
+  std::unique_ptr<TRegSession> Session;
+  TZorvaVersions Versions;
+};
+
+int Reply(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--copy"});
+  TZORVAModule module(nullptr);
+  LoadForReading(store, *module.ClientPasswords);
+  bool copy = a.Flags.count("--copy") > 0;
+  auto answer = [&](const std::string& text, std::string& reply) {
+    char buffer[256] = "";
+    if (!module.AutoReply(text.c_str(), buffer, 255)) return false;
+    reply = buffer;
+    return true;
+  };
+  if (!a.Positional.empty()) {
+    std::string text;
+    for (const auto& part : a.Positional) text += (text.empty() ? "" : " ") + part;
+    std::string reply;
+    if (!answer(text, reply)) {
+      io.Err << "No password found!\n";
+      return 1;
+    }
+    io.Out << reply << '\n' << std::flush;
+    if (copy && !io.CopyToClipboard(reply, io.Err)) return 1;
+    return 0;
+  }
+  int status = 0;
+  for (std::string line; std::getline(io.In, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string reply;
+    if (answer(line, reply) && copy && !io.CopyToClipboard(reply, io.Err)) status = 1;
+    io.Out << reply << '\n' << std::flush;  // an empty line keeps answers in step
+  }
+  return status;
+}
+
+int List(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {});
+  Positionals(a, 0, 0, "no arguments");
+  TClientPasswordList records;
+  LoadForReading(store, records);
+  for (int i = 0; i < records.Count(); ++i) {
+    const TClientPassword& r = records.At(i);
+    io.Out << i << '\t' << Escaped(r.Tag) << '\t' << TypeText(r) << '\t' << Escaped(r.Challenge)
+           << '\n';
+  }
+  return 0;
+}
+
+int Show(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--reveal"});
+  Positionals(a, 1, 1, "one TAG");
+  TClientPasswordList records;
+  LoadForReading(store, records);
+  const TClientPassword& r = records.At(FindTag(records, a.Positional[0]));
+  io.Out << "Tag:       " << Escaped(r.Tag) << '\n'
+         << "Prompt:    " << Escaped(r.Challenge) << '\n'
+         << "Type:      " << TypeText(r) << '\n'
+         << "Password:  "
+         << (a.Flags.count("--reveal") ? Escaped(r.String) : "(hidden: --reveal shows it)") << '\n';
+  return 0;
+}
+
+std::string AskPassword(TConsole& io) {
+  std::string password;
+  if (!io.ReadPassword(io.In, io.Err, password)) throw TFailure{"no password was given"};
+  CheckLength(password, "the password");
+  return password;
+}
+
+void ApplyOptions(const TArguments& a, TClientPassword& r) {
+  if (auto it = a.Values.find("--type"); it != a.Values.end()) {
+    r.Type = ParseType(it->second);
+    if (r.Type != kNetromMatrix) r.MatrixLen.clear();
+  }
+  if (auto it = a.Values.find("--matrix-len"); it != a.Values.end()) {
+    if (r.Type != kNetromMatrix) throw TUsageError{"--matrix-len goes only with the type matrix"};
+    r.MatrixLen = ParseMatrixLen(it->second);
+  }
+  if (r.Type == kNetromMatrix && r.MatrixLen.empty())
+    throw TUsageError{"the type matrix needs --matrix-len"};
+  if (auto it = a.Values.find("--prompt"); it != a.Values.end()) {
+    CheckLength(it->second, "the prompt");
+    r.Challenge = it->second;
+  }
+}
+
+// The password is asked for while nothing is locked: a prompt may wait for
+// minutes, and every other writer of the store would wait with it. The
+// arguments are checked first, and again under the lock.
+int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--type", "--prompt", "--matrix-len"});
+  Positionals(a, 1, 1, "one TAG");
+  if (!a.Values.count("--type")) throw TUsageError{"add needs --type"};
+  if (!a.Values.count("--prompt")) throw TUsageError{"add needs --prompt"};
+  auto record = std::make_unique<TClientPassword>(a.Positional[0]);
+  CheckLength(record->Tag, "the TAG");
+  ApplyOptions(a, *record);
+  const std::string taken = "the TAG '" + Escaped(record->Tag) + "' is already in the list";
+  {
+    TClientPasswordList records;
+    LoadForReading(store, records);
+    if (HasTag(records, record->Tag)) throw TFailure{taken};
+  }
+  record->String = AskPassword(io);
+  TEdit edit(store);
+  if (edit.Exists(record->Tag)) throw TFailure{taken};
+  edit.Records.Add(std::move(record));
+  edit.Save();
+  return 0;
+}
+
+int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--type", "--prompt", "--matrix-len", "--password"});
+  Positionals(a, 1, 1, "one TAG");
+  std::optional<std::string> password;
+  if (a.Flags.count("--password")) {
+    TClientPasswordList records;
+    LoadForReading(store, records);
+    TClientPassword check = records.At(FindTag(records, a.Positional[0]));
+    ApplyOptions(a, check);
+    password = AskPassword(io);
+  }
+  TEdit edit(store);
+  TClientPassword& r = edit.Records.At(edit.Find(a.Positional[0]));
+  ApplyOptions(a, r);
+  if (password) r.String = *password;
+  edit.Save();
+  return 0;
+}
+
+int Rename(const TArguments& a, TStoreAccess& store, TConsole&) {
+  Allow(a, {});
+  Positionals(a, 2, 2, "OLD and NEW");
+  const std::string& name = a.Positional[1];
+  CheckLength(name, "the new TAG");
+  TEdit edit(store);
+  int at = edit.Find(a.Positional[0]);
+  if (edit.Exists(name)) throw TFailure{"the TAG '" + Escaped(name) + "' is already in the list"};
+  edit.Records.At(at).Tag = name;
+  edit.Save();
+  return 0;
+}
+
+int Delete(const TArguments& a, TStoreAccess& store, TConsole&) {
+  Allow(a, {});
+  Positionals(a, 1, 1, "one TAG");
+  TEdit edit(store);
+  edit.Records.Detach(edit.Find(a.Positional[0]), true);
+  edit.Save();
+  return 0;
+}
+
+// An export names its number of records ("Count" in the list's key, a value
+// the library ignores), so that import can tell a file cut at a record's end
+// from a whole one.
+constexpr char kCountValue[] = "Count";
+
+// The list as the library loads it (a save that did not finish shows its
+// complete copy), written out in the store's own layout.
+std::string ExportText(TStoreAccess& store) {
+  auto session = store.Read();
+  TZorvaVersions versions;
+  TClientPasswordList records;
+  ReadClientPasswords(session->LocalMachine(), versions, records);
+  auto root = std::make_shared<TRegNode>();
+  auto machine = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE");
+  auto list = machine && WriteClientPasswords(*machine, versions, records) == kAllWritten
+                  ? machine->Open(std::string(kZorvaKeyPath) + "\\" + kClientPasswordsKey)
+                  : nullptr;
+  if (!list || !SetDword(*list, kCountValue, list->SubKeyCount()))
+    throw TFailure{"the export could not be made"};
+  return WriteRegFile(*root);
+}
+
+int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {});
+  Positionals(a, 0, 1, "at most one FILE");
+  std::string text = ExportText(store);
+  if (a.Positional.empty() || a.Positional[0] == "-") {
+    io.Out << text << std::flush;
+    if (!io.Out) throw TFailure{"cannot write the export to standard output"};
+    return 0;
+  }
+  const std::string& path = a.Positional[0];
+  std::string problem;
+  if (fileio::IsSpecialFile(path)) {  // a device or a pipe: written as it is
+    if (!fileio::WriteSpecialFile(path, text, &problem))
+      throw TFailure{problem + "; the export is incomplete"};
+    return 0;
+  }
+  // The previous export stays until the new one is whole; it holds
+  // passwords, so only its owner may read it.
+  if (!fileio::ReplaceWholeFile(fileio::ResolvePath(path), text, fileio::TNewFileMode::OwnerOnly,
+                                &problem))
+    throw TFailure{"cannot write " + path + (problem.empty() ? "" : " (" + problem + ")") +
+                   "; it is left as it was"};
+  return 0;
+}
+
+// The client passwords of an import file, each record complete and as the
+// store keeps it; anything else refuses the whole file.
+struct TImport {
+  TZorvaVersions Versions;
+  TClientPasswordList Records;
+};
+
+// Whether the file ends with a line end, and its number of lines.
+bool LastLineComplete(const std::string& bytes, int& lines) {
+  bool utf16 = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  std::size_t step = utf16 ? 2 : 1;
+  lines = 1;
+  for (std::size_t i = 0; i + step <= bytes.size(); i += step)
+    if (bytes[i] == '\n' && (!utf16 || bytes[i + 1] == '\0')) ++lines;
+  if (utf16)
+    return bytes.size() % 2 == 0 && bytes.size() >= 4 && bytes[bytes.size() - 2] == '\n' &&
+           bytes.back() == '\0';
+  return !bytes.empty() && bytes.back() == '\n';
+}
+
+// Far more than any list of client passwords takes (3000 records of 255
+// characters a text are some 4 MB in UTF-16).
+constexpr std::size_t kImportLimit = 32u << 20;
+
+TImport ReadImport(const std::string& path) {
+  std::string bytes, why;
+  if (fileio::ReadWholeFile(fileio::ResolvePath(path), bytes, &why, kImportLimit) !=
+      fileio::TReadStatus::Read)
+    throw TFailure{"cannot read " + path + (why.empty() ? "" : " (" + why + ")")};
+  TRegParseResult parsed = ParseRegFile(bytes);
+  if (!parsed.Errors.empty()) {
+    const TRegParseError& e = parsed.Errors.front();
+    throw TFailure{path + ", line " + std::to_string(e.Line) + ": " + e.Message};
+  }
+  int lines = 0;
+  if (!LastLineComplete(bytes, lines))
+    throw TFailure{path + ", line " + std::to_string(lines) +
+                   ": the line has no line end (the file is cut short)"};
+  auto machine = MakeTreeKey(parsed.Root)->Open("HKEY_LOCAL_MACHINE");
+  auto current = machine ? machine->Open(kZorvaKeyPath) : nullptr;
+  const std::string currentKey = std::string("[HKEY_LOCAL_MACHINE\\") + kZorvaKeyPath;
+  if (!current) throw TFailure{path + " holds no client passwords (no " + currentKey + "] key)"};
+  auto list = current->Open(kClientPasswordsKey);
+  if (!list)
+    throw TFailure{path + " holds no client passwords (no " + currentKey + "\\" +
+                   kClientPasswordsKey + "] key)"};
+  // Exports never hold the copy a registry save keeps while it runs; a file
+  // that does is a raw copy of a store whose last save did not finish.
+  if (current->Open(kSavingCopyKey))
+    throw TFailure{path + " holds a save that did not finish (" + kSavingCopyKey +
+                   "); export the store with korvel and import that"};
+  const uint32_t count = list->SubKeyCount();
+  // An empty list is also what a file cut just after the list's key line
+  // holds: only a file that says so empties the store.
+  if (count == 0 && !list->Query(kCountValue))
+    throw TFailure{path + " holds no client passwords (a file that empties the list says "
+                          "\"Count\"=dword:00000000)"};
+  if (list->Query(kCountValue)) {
+    auto said = QueryDword(*list, kCountValue);
+    if (!said) throw TFailure{path + ": \"Count\" is not a dword"};
+    if (*said != count)
+      throw TFailure{path + " is incomplete: it holds " + std::to_string(count) + " of the " +
+                     std::to_string(*said) + " client passwords it was written with"};
+  }
+  std::vector<std::string> tags;
+  for (uint32_t i = 0; i < count; ++i) {
+    auto name = list->SubKeyName(i);
+    auto record = name ? list->Open(*name) : nullptr;
+    if (!record) throw TFailure{path + ": a client password cannot be read"};
+    const std::string where = path + ": client password " + *name;
+    std::map<std::string, std::string> texts;
+    for (const char* value : {"Tag", "Challenge", "String", "Type"}) {
+      auto v = record->Query(value);
+      std::string what = where + ": \"" + value + "\" ";
+      if (!v) throw TFailure{where + " has no \"" + value + "\" (the record is incomplete)"};
+      if (v->Type != kRegSz) throw TFailure{what + "is not a text"};
+      std::string text = v->Data;
+      if (!text.empty() && text.back() == '\0') text.pop_back();  // the registry's terminator
+      if (text.find('\0') != std::string::npos) throw TFailure{what + "holds a zero byte"};
+      if (text.size() > kStoreLimit) throw TFailure{what + "is longer than the store's 255 characters"};
+      texts[value] = text;
+    }
+    TClientPassword typed;
+    ApplyTypeText(texts["Type"], typed);
+    if (typed.Type == kNetromMatrix && !ValidMatrixLen(typed.MatrixLen))
+      throw TFailure{where + ": the matrix length '" + Escaped(typed.MatrixLen) +
+                     "' is not a number from 1 to 99"};
+    for (const std::string& tag : tags)
+      if (SameTag(tag, texts["Tag"]))
+        throw TFailure{where + ": the TAG '" + Escaped(texts["Tag"]) + "' is already in the list"};
+    tags.push_back(texts["Tag"]);
+  }
+  TImport result;
+  ReadClientPasswords(*machine, result.Versions, result.Records);
+  if (result.Records.Count() != static_cast<int>(count))
+    throw TFailure{path + ": a client password cannot be read"};
+  return result;
+}
+
+std::string ClientPasswords(int count) {
+  return std::to_string(count) + (count == 1 ? " client password" : " client passwords");
+}
+
+int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--yes"});
+  Positionals(a, 1, 1, "one FILE");
+  const std::string& path = a.Positional[0];
+  TImport file = ReadImport(path);
+  if (io.IsTerminal && !a.Flags.count("--yes")) {
+    TClientPasswordList records;
+    LoadForReading(store, records);
+    std::string question = "Replace the " + ClientPasswords(records.Count()) +
+                           " in the store by the " + std::to_string(file.Records.Count()) +
+                           " of " + path + "?";
+    if (!io.Confirm(io.In, io.Err, question)) throw TFailure{"nothing was imported"};
+  }
+  auto session = store.Write();
+  SaveClientPasswords(*session, file.Versions, file.Records);
+  return 0;
+}
+
+// The length of the whole UTF-8 character at `at`, or 0 when none starts there.
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(at);
+  std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                       : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i)
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  unsigned char second = byte(at + 1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+    return 0;  // overlong forms, surrogates, beyond U+10FFFF
+  return length;
+}
+
+}  // namespace
+
+bool AskYesNo(std::istream& in, std::ostream& err, const std::string& question) {
+  err << question << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(in, answer)) {
+    err << '\n';
+    return false;
+  }
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return RegNameEqual(answer, "y") || RegNameEqual(answer, "yes");
+}
+
+// Bytes of whole UTF-8 characters stay as they are (but for the C1 controls,
+// U+0080 to U+009F), so that texts in UTF-8 still read well.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  auto hex = [&](unsigned char c) {
+    char code[5];
+    std::snprintf(code, sizeof code, "\\x%02X", c);
+    out += code;
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (std::size_t length = Utf8Length(text, i)) {
+      if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+        hex(c);
+        hex(static_cast<unsigned char>(text[i + 1]));
+      } else {
+        out.append(text, i, length);
+      }
+      i += length;
+      continue;
+    }
+    if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\\')
+      out += "\\\\";
+    else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F))
+      hex(c);
+    else
+      out += static_cast<char>(c);
+    ++i;
+  }
+  return out;
+}
+
+int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, TConsole& io) {
+  try {
+    TArguments a = Parse(args);
+    if (a.Flags.count("--version") && a.Command.empty()) {
+      io.Out << kVersion << '\n';
+      return 0;
+    }
+    if (a.Command.empty()) {
+      if (a.Flags.count("--help")) {
+        io.Out << kUsage;
+        return 0;
+      }
+      throw TUsageError{"no command given (korvel --help lists them)"};
+    }
+    auto help = kCommandHelp.find(a.Command);
+    if (help == kCommandHelp.end())
+      throw TUsageError{"unknown command '" + a.Command + "' (korvel --help lists them)"};
+    if (a.Flags.count("--help")) {
+      io.Out << help->second;
+      return 0;
+    }
+    if (auto path = a.Values.find("--store"); path != a.Values.end()) {
+      if (path->second.empty()) throw TUsageError{"--store needs the path of a store file"};
+      store = MakeFileRegStore(path->second);
+    }
+    if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
+    using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);
+    static const std::map<std::string, TCommand> kCommands = {
+        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},    {"set", Set},
+        {"rename", Rename}, {"delete", Delete}, {"export", Export}, {"import", Import}};
+    TStoreAccess access(*store, io);
+    int status = kCommands.at(a.Command)(a, access, io);
+    if (!io.Out.flush()) throw TFailure{"cannot write standard output"};
+    return status;
+  } catch (const TUsageError& e) {
+    io.Err << "korvel: " << e.Message << '\n';
+    return 2;
+  } catch (const TFailure& e) {
+    io.Err << "korvel: " << e.Message << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    io.Err << "korvel: " << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,96 @@
+// Finding which client password a received text asks for, and cutting the
+// challenge out of it.
+#include <string_view>
+
+#include "CallerBuffer.h"
+#include "ZORVAModule.h"
+#include "CharClass.h"
+
+namespace korvel {
+namespace {
+
+bool Matches(const TClientPassword& record, std::string_view text) {
+  return text.find(record.Challenge) != std::string_view::npos;
+}
+
+// The rest of the text from the first digit after the prompt.
+bool IsolateMatrix(std::string_view text, const TClientPassword& record,
+                   std::string_view& rest) {
+  std::size_t at = text.find(record.Challenge);
+  if (at == std::string_view::npos) return false;
+  std::size_t p = at + record.Challenge.size();
+  while (p < text.size() && !IsDigit(text[p])) ++p;
+  if (p == text.size()) return false;
+  rest = text.substr(p);
+  return true;
+}
+
+// The challenge in the last pair of brackets, trimmed to letters and digits
+// at both ends. `rest` is the text from the challenge's first character to the
+// end of the received text, which the length rule measures.
+bool IsolateBracketed(std::string_view text, char open, char close,
+                      std::string_view& rest, std::string_view& challenge) {
+  std::size_t start = text.rfind(open);
+  if (start == std::string_view::npos || text.find(close) == std::string_view::npos)
+    return false;
+  while (start < text.size() && !IsAlnum(text[start])) ++start;
+  if (start == text.size()) return false;
+  rest = text.substr(start);
+  std::size_t end = rest.find(close);
+  if (end == std::string_view::npos) return false;
+  while (end > 0 && !IsAlnum(rest[end - 1])) --end;
+  challenge = rest.substr(0, end);  // never empty: rest starts with a letter or digit
+  return true;
+}
+
+}  // namespace
+
+bool TZORVAModule::SearchChallenge(const char* text, int& position) const {
+  if (text) {
+    std::string_view received(text);
+    const TClientPasswordList& list = *ClientPasswords;
+    if (position == -1) {
+      int found = list.FirstThat(
+          [&](const TClientPassword& record) { return Matches(record, received); });
+      if (found >= 0) {
+        position = found;
+        return true;
+      }
+    } else if (list.Valid(position) && Matches(list.At(position), received)) {
+      return true;
+    }
+  }
+  position = -1;
+  return false;
+}
+
+bool TZORVAModule::IsolateChallenge(const char* text, char* challenge,
+                                    unsigned length, int position,
+                                    int& counter) const {
+  if (position == -1 || !ClientPasswords->Valid(position) || !text) return false;
+  const TClientPassword& record = ClientPasswords->At(position);
+  std::string_view received(text);
+  std::string_view rest, cut;
+  switch (record.Type) {
+    case kNetromMatrix:
+      if (!IsolateMatrix(received, record, rest)) return false;
+      return CopyToCaller(rest, challenge, length);
+    case kMD2:
+    case kMD5: {
+      bool md2 = record.Type == kMD2;
+      if (!IsolateBracketed(received, md2 ? '[' : '<', md2 ? ']' : '>', rest, cut))
+        return false;
+      if (rest.size() > length) return false;
+      return CopyToCaller(cut, challenge, length);
+    }
+    case kItanet:
+    case kFlexnet:
+      // Nothing to cut out: these challenges are the numbers of the line.
+      counter = static_cast<int>(static_cast<unsigned>(counter) - 1u);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace korvel

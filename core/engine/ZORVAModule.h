@@ -1,0 +1,67 @@
+// The library's module object: one per process while the library is loaded.
+// It owns the client-password list and answers the exports.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ClientPassword.h"
+#include "ClientPasswordStore.h"
+#include "RegKey.h"
+
+namespace korvel {
+
+class TZORVAModule {
+ public:
+  static constexpr char kName[] = "ZudezuRER32";
+
+  // Loads the store into the list. A null store, or one that exists but
+  // cannot be read, gives an empty list that is never stored.
+  explicit TZORVAModule(std::shared_ptr<TRegStore> store);
+  // Writes the list back, unless the stored records changed since this module
+  // last loaded or saved them (see SaveAtUnload).
+  ~TZORVAModule();
+  TZORVAModule(const TZORVAModule&) = delete;
+  TZORVAModule& operator=(const TZORVAModule&) = delete;
+
+  uint32_t MajorVersion = 1;
+  uint32_t MinorVersion = 0;
+  uint32_t Build = 1;
+  uint32_t InstallationDate = 0;
+  std::unique_ptr<TClientPasswordList> ClientPasswords =
+      std::make_unique<TClientPasswordList>();
+
+  // Replaces the list with the stored records; the list stays as it is when
+  // the store holds no "ClientPasswords" key.
+  void LoadClientPasswords();
+  // Replaces the stored records with the list. kAllWritten when all was
+  // written, kStoreNotWritable when the store could not be opened or written
+  // at all, else the position of the first record that could not be.
+  int SaveClientPasswords();
+  // The save at unload. It rewrites the store only while the stored records
+  // and version values are still those this module last loaded or saved, so
+  // that an edit another process saved meanwhile is never reverted, and never
+  // over a store that could not be read. True when it wrote.
+  bool SaveAtUnload();
+  // False while the store exists but could not be read.
+  bool StoreReadable() const { return Readable; }
+
+  bool SearchChallenge(const char* text, int& position) const;
+  bool IsolateChallenge(const char* text, char* challenge, unsigned length,
+                        int position, int& counter) const;
+  bool MakeChallengeReply(char* challenge, char* reply, unsigned length,
+                          int position);
+  bool AutoReply(const char* text, char* reply, unsigned length);
+
+ private:
+  TZorvaVersions Versions() const;
+  void SetVersions(const TZorvaVersions& versions);
+
+  std::shared_ptr<TRegStore> StoreBackend;
+  std::vector<TClientPassword> StoredRecords;  // as last loaded or saved
+  TZorvaVersions StoredVersions;
+  bool Readable = true;
+};
+
+}  // namespace korvel

@@ -1,0 +1,65 @@
+// KOR's configuration dialog (resource 100) and splash window (resource 110).
+#pragma once
+
+#include <functional>
+
+#include "WinPassSettings.h"
+#include "Dialog.h"
+
+namespace korvel {
+
+// Opens a topic of the help file for an owner window.
+using THelpRequest = std::function<void(void* owner, unsigned topic)>;
+
+// Edits the settings record in place: OK transfers every control into it, in
+// the record's field order; Cancel, Esc and the close box transfer nothing.
+class TConfigDialog : public TDialog {
+ public:
+  enum : int {
+    IdEnableHotkey = 107,
+    IdHotKey = 102,
+    IdCopyChallenge = 101,
+    IdTopmost = 106,
+    IdCaptionHeight = 105,
+    IdIconize = 104,
+    IdCopyToClipboard = 103,
+    IdHelp = 9,
+  };
+  static constexpr int kResource = 100;
+
+  TConfigDialog(TWindow parent, TKorSettings& settings, THelpRequest help,
+                const TModule* module = nullptr);
+  void SetupWindow() override;
+  void EvCommand(int id, int notifyCode) override;
+  void CmOk() override;
+  // The hot-key control and "Copy Challenge from Clipboard" follow "Enable Hotkey".
+  void UpdateHotKeyControls();
+
+ private:
+  TKorSettings& Settings;
+  THelpRequest Help;
+  // Created in the order of the settings record's fields: they transfer so.
+  TCheckBox EnableHotkey{*this, IdEnableHotkey};
+  THotKey HotKey{*this, IdHotKey};
+  TCheckBox CopyChallenge{*this, IdCopyChallenge};
+  TCheckBox Topmost{*this, IdTopmost};
+  TEdit CaptionHeight{*this, IdCaptionHeight, 3};
+  TCheckBox Iconize{*this, IdIconize};
+  TCheckBox CopyToClipboard{*this, IdCopyToClipboard};
+};
+
+// Shown at start for five seconds (timer 1), centred on the screen; Esc and
+// Enter close it at once.
+class TSplashDialog : public TDialog {
+ public:
+  static constexpr int kResource = 110;
+  explicit TSplashDialog(TWindow parent, const TModule* module = nullptr)
+      : TDialog(parent, kResource, module) {}
+  void SetupWindow() override;
+  void EvTimer(unsigned id) override;
+};
+
+// The About box: a plain dialog from resource 101.
+inline constexpr int kAboutResource = 101;
+
+}  // namespace korvel

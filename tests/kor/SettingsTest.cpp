@@ -1,0 +1,135 @@
+// KOR's settings in the store: defaults, reading rules and what is written.
+#include <gtest/gtest.h>
+
+#include "WinPassSettings.h"
+#include "TestStores.h"
+
+namespace korvel {
+namespace {
+
+using test::StoreKinds;
+using test::TStoreKind;
+
+class KorSettings : public ::testing::TestWithParam<TStoreKind> {
+ protected:
+  std::shared_ptr<TRegStore> Store = GetParam().Make();
+
+  TKorSettings Load() {
+    auto session = Store->Begin(TRegAccess::Read);
+    TKorSettings settings;
+    LoadKorSettings(session->LocalMachine(), settings);
+    return settings;
+  }
+  void Save(const TKorSettings& settings) {
+    auto session = Store->Begin(TRegAccess::Write);
+    EXPECT_TRUE(SaveKorSettings(session->LocalMachine(), settings));
+    session->Commit();
+  }
+  template <typename F>
+  void Edit(F edit) {
+    auto session = Store->Begin(TRegAccess::Write);
+    edit(*session->LocalMachine().Create(kKorKeyPath));
+    session->Commit();
+  }
+};
+
+TEST_P(KorSettings, FirstStartWritesAllElevenValuesWithTheirDefaults) {
+  TKorSettings settings = Load();
+  EXPECT_EQ(settings.CaptionHeight, 52);
+  EXPECT_STREQ(settings.Settings.CaptionHeightText, "52");
+  EXPECT_EQ(settings.HelpFile, "KOR.HLP");
+  EXPECT_EQ(settings.EffectiveHotKey(), 0);
+  Save(settings);
+  auto session = Store->Begin(TRegAccess::Read);
+  auto key = session->LocalMachine().Open(kKorKeyPath);
+  ASSERT_TRUE(key);
+  auto hotkey = key->Open(kHotkeyKey);
+  ASSERT_TRUE(hotkey);
+  const std::pair<const char*, uint32_t> values[] = {
+      {"MajorVersion", 3}, {"MinorVersion", 0}, {"Build", 1}, {"InstallationDate", 0},
+      {"CopyChallangeFromClipboard", 0}, {"TopmostWindow", 0}, {"CaptionHeight", 52},
+      {"IconizeAfterUse", 0}, {"CopyToClipboard", 0}};
+  for (const auto& [name, value] : values) EXPECT_EQ(QueryDword(*key, name), value) << name;
+  EXPECT_EQ(QueryDword(*hotkey, "HotkeyActivation"), 0u);
+  EXPECT_EQ(QueryDword(*hotkey, "HotkeyValue"), 0u);
+  EXPECT_FALSE(key->Query("HelpFilename"));  // read, never written
+}
+
+TEST_P(KorSettings, StoredValuesComeBackAndKeepTheirLow16Bits) {
+  TKorSettings settings;
+  settings.Settings = {1, 0x0675, 1, 1, "", 1, 1};
+  settings.SetCaptionHeight(77);
+  settings.MajorVersion = 0x12345678;
+  Save(settings);
+  Edit([](TRegKey& key) {
+    SetDword(key, "IconizeAfterUse", 0x00010002);  // only the low 16 bits count
+    SetText(key, "HelpFilename", "C:\\HELP\\KOR.HLP");
+  });
+  TKorSettings loaded = Load();
+  EXPECT_EQ(loaded.EffectiveHotKey(), 0x0675);
+  EXPECT_EQ(loaded.Settings.CopyChallengeFromClipboard, 1);
+  EXPECT_EQ(loaded.Settings.TopmostWindow, 1);
+  EXPECT_STREQ(loaded.Settings.CaptionHeightText, "77");
+  EXPECT_EQ(loaded.Settings.IconizeAfterUse, 2);
+  EXPECT_EQ(loaded.Settings.CopyToClipboard, 1);
+  EXPECT_EQ(loaded.MajorVersion, 0x12345678u);
+  EXPECT_EQ(loaded.HelpFile, "C:\\HELP\\KOR.HLP");
+  loaded.Settings.HotkeyEnabled = 0;
+  EXPECT_EQ(loaded.EffectiveHotKey(), 0);
+}
+
+TEST_P(KorSettings, WithoutTheHotkeyKeyEverySettingIsDefaultButTheHelpFile) {
+  TKorSettings settings;
+  settings.Settings.TopmostWindow = 1;
+  settings.MajorVersion = 9;
+  Save(settings);
+  Edit([](TRegKey& key) {
+    key.DeleteTree(kHotkeyKey);
+    SetText(key, "HelpFilename", "OTHER.HLP");
+  });
+  TKorSettings loaded = Load();
+  EXPECT_EQ(loaded.Settings.TopmostWindow, 0);
+  EXPECT_EQ(loaded.MajorVersion, 3u);
+  EXPECT_EQ(loaded.HelpFile, "OTHER.HLP");
+}
+
+TEST_P(KorSettings, OddValuesFallBackToTheirDefaults) {
+  TKorSettings settings;
+  settings.Settings.TopmostWindow = 1;
+  Save(settings);
+  Edit([](TRegKey& key) {
+    key.DeleteValue("CaptionHeight");         // one value missing
+    SetDword(key, "HelpFilename", 5);          // a number, not a text
+    SetText(key, "TopmostWindow", "1");        // a text, not a number
+  });
+  TKorSettings loaded = Load();
+  EXPECT_EQ(loaded.CaptionHeight, 52);
+  EXPECT_EQ(loaded.HelpFile, "KOR.HLP");
+  EXPECT_EQ(loaded.Settings.TopmostWindow, 0);
+  Edit([](TRegKey& key) { SetText(key, "HelpFilename", std::string(300, 'h')); });
+  EXPECT_EQ(Load().HelpFile.size(), 259u);
+}
+
+TEST_P(KorSettings, ACaptionHeightOf100OrMoreIsKeptUntilAValidOneIsConfirmed) {
+  Save(TKorSettings{});
+  Edit([](TRegKey& key) { SetDword(key, "CaptionHeight", 120); });
+  TKorSettings loaded = Load();
+  EXPECT_EQ(loaded.CaptionHeight, 120);
+  EXPECT_STREQ(loaded.Settings.CaptionHeightText, "12");
+  Save(loaded);
+  EXPECT_EQ(Load().CaptionHeight, 120);
+}
+
+TEST(HotKey, EachAnswerOfThePlatformHasItsMessage) {
+  EXPECT_EQ(HotKeyProblem(1), nullptr);
+  EXPECT_STREQ(HotKeyProblem(2), "HOTKEY is used by another application!");
+  EXPECT_STREQ(HotKeyProblem(0), "WM_SETHOTKEY failed, invalid HWND!");
+  EXPECT_STREQ(HotKeyProblem(-1), "WM_SETHOTKEY failed, invalid hot key");
+  EXPECT_EQ(HotKeyProblem(3), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, KorSettings, ::testing::ValuesIn(StoreKinds()),
+                         [](const auto& info) { return info.param.Name; });
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,218 @@
+// The REGEDIT4 text form: what the file store writes and what it can read.
+#include <gtest/gtest.h>
+
+#include "RegTree.h"
+
+namespace korvel {
+namespace {
+
+std::shared_ptr<TRegNode> SampleTree() {
+  auto root = std::make_shared<TRegNode>();
+  auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion");
+  SetDword(*key, "MajorVersion", 42);
+  auto rec = key->Create("ClientPasswords\\0");
+  SetText(*rec, "Tag", "quote \" and backslash \\ and high \xE9\xFF");
+  SetText(*rec, "Challenge", "line\r\nend");
+  SetText(*rec, "String", "");
+  rec->Set("Bin", TRegValue{kRegBinary, std::string("\x00\x01\xFF", 3)});
+  rec->Set("Multi", TRegValue{kRegMultiSz, std::string(100, 'x')});
+  rec->Set("", TRegValue{kRegSz, "default"});
+  key->Create("Empty");
+  return root;
+}
+
+TEST(RegTreeText, RoundTripKeepsEveryValueExactly) {
+  auto root = SampleTree();
+  std::string text = WriteRegFile(*root);
+  TRegParseResult parsed = ParseRegFile(text);
+  EXPECT_TRUE(parsed.Errors.empty()) << parsed.Errors.front().Message;
+  EXPECT_TRUE(parsed.Root->SameAs(*root)) << text;
+  // Written again, the text is the same bytes.
+  EXPECT_EQ(WriteRegFile(*parsed.Root), text);
+}
+
+TEST(RegTreeText, WritesTheRegistryExportForms) {
+  std::string text = WriteRegFile(*SampleTree());
+  EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n", 0), 0u);
+  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n"
+                      "\"MajorVersion\"=dword:0000002a\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\"Tag\"=\"quote \\\" and backslash \\\\ and high \xE9\xFF\"\r\n"),
+            std::string::npos);
+  // A line end cannot stand in a quoted text: hex(1), bytes without a zero.
+  EXPECT_NE(text.find("\"Challenge\"=hex(1):6c,69,6e,65,0d,0a,65,6e,64\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Bin\"=hex:00,01,ff\r\n"), std::string::npos);
+  EXPECT_NE(text.find("@=\"default\"\r\n"), std::string::npos);
+  // An empty key is written so that it exists; keys above it are implied.
+  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\Empty]\r\n"),
+            std::string::npos);
+  EXPECT_EQ(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE]"), std::string::npos);
+  // Long hex forms are wrapped with continuation lines.
+  EXPECT_NE(text.find(",\\\r\n  78,"), std::string::npos);
+}
+
+TEST(RegTreeText, BadLinesAreReportedAndTheRestIsKept) {
+  std::string text =
+      "REGEDIT4\n"
+      "\n"
+      "[HKEY_LOCAL_MACHINE\\A]\n"
+      "\"Good\"=\"1\"\n"
+      "\"Broken=\"2\"\n"           // line 5: the name is never closed
+      "garbage here\n"             // line 6
+      "\"Num\"=dword:xyz\n"        // line 7
+      "\"Unclosed\"=\"abc\n"       // line 8
+      "[HKEY_LOCAL_MACHINE\\B\n"   // line 9
+      "\"Lost\"=\"under a broken key line\"\n"
+      "[NOTAHIVE\\C]\n"            // line 11
+      "[HKEY_LOCAL_MACHINE\\D]\n"
+      "\"After\"=hex(1):41,42,00\n"
+      "\"Bytes\"=hex:1,2,zz\n";     // line 14
+  TRegParseResult parsed = ParseRegFile(text);
+  std::vector<int> lines;
+  for (const auto& e : parsed.Errors) lines.push_back(e.Line);
+  EXPECT_EQ(lines, (std::vector<int>{5, 6, 7, 8, 9, 11, 14}));
+  auto root = MakeTreeKey(parsed.Root);
+  auto a = root->Open("HKEY_LOCAL_MACHINE\\A");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(QueryText(*a, "Good"), "1");
+  EXPECT_FALSE(root->Open("HKEY_LOCAL_MACHINE\\B"));
+  auto d = root->Open("HKEY_LOCAL_MACHINE\\D");
+  ASSERT_TRUE(d);
+  EXPECT_EQ(QueryText(*d, "After"), "AB");  // a stored terminating zero is ignored
+}
+
+TEST(RegTreeText, FilesThatAreNoExportAreRefusedWhole) {
+  for (std::string text : {std::string(), std::string("\n\n  \n"),
+                           std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10),
+                           std::string("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n")}) {
+    TRegParseResult parsed = ParseRegFile(text);
+    EXPECT_FALSE(parsed.Errors.empty());
+    EXPECT_TRUE(parsed.Root->Keys.empty());
+  }
+}
+
+std::string Utf16(const std::string& latin1) {
+  std::string out("\xFF\xFE", 2);
+  for (char c : latin1) {
+    out.push_back(c);
+    out.push_back('\0');
+  }
+  return out;
+}
+
+TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
+  std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0]\r\n"
+      "\"Tag\"=\"n\xF6" "de\"\r\n"
+      "\"String\"=hex(1):73,00,65,00,\\\r\n  63,00,00,00\r\n"
+      "\"Type\"=\"MD5\"\r\n";
+  TRegParseResult parsed = ParseRegFile(Utf16(text));
+  EXPECT_TRUE(parsed.Errors.empty());
+  auto key = MakeTreeKey(parsed.Root)->Open(
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(QueryText(*key, "Tag"), "n\xF6" "de");
+  EXPECT_EQ(QueryText(*key, "String"), "sec");
+  EXPECT_EQ(QueryText(*key, "Type"), "MD5");
+
+  // A character that 8-bit text cannot hold makes its line an error.
+  std::string wide = Utf16("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"?\"\r\n");
+  wide[wide.size() - 8] = '\x3A';  // the '?' becomes U+263A
+  wide[wide.size() - 7] = '\x26';
+  parsed = ParseRegFile(wide);
+  ASSERT_EQ(parsed.Errors.size(), 1u);
+  EXPECT_EQ(parsed.Errors[0].Line, 3);
+}
+
+TEST(RegTreeText, DeletionFormsRemoveWhatCameBefore) {
+  TRegParseResult parsed = ParseRegFile(
+      "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\\B]\n\"v\"=\"1\"\n\"w\"=\"2\"\n"
+      "[HKEY_LOCAL_MACHINE\\A\\B]\n\"v\"=-\n[-HKEY_LOCAL_MACHINE\\A\\C]\n"
+      "[HKEY_LOCAL_MACHINE\\A\\C\\D]\n[-HKEY_LOCAL_MACHINE\\A\\C]\n");
+  EXPECT_TRUE(parsed.Errors.empty());
+  auto a = MakeTreeKey(parsed.Root)->Open("HKEY_LOCAL_MACHINE\\A");
+  ASSERT_TRUE(a);
+  auto b = a->Open("B");
+  EXPECT_FALSE(b->Query("v"));
+  EXPECT_EQ(QueryText(*b, "w"), "2");
+  EXPECT_FALSE(a->Open("C"));
+}
+
+TEST(RegTreeKeys, NamesIgnoreCaseAndEnumerateSortedAsText) {
+  auto root = std::make_shared<TRegNode>();
+  auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\List");
+  for (const char* name : {"2", "10", "b", "A", "1"}) key->Create(name);
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < key->SubKeyCount(); ++i) names.push_back(*key->SubKeyName(i));
+  EXPECT_EQ(names, (std::vector<std::string>{"1", "10", "2", "A", "b"}));
+  EXPECT_FALSE(key->SubKeyName(5));
+  EXPECT_TRUE(key->Open("B"));
+  SetText(*key, "Value", "x");
+  EXPECT_EQ(QueryText(*key, "VALUE"), "x");
+  SetText(*key, "value", "y");
+  EXPECT_EQ(key->Open("")  , nullptr);
+  EXPECT_EQ(QueryText(*key, "Value"), "y");
+}
+
+TEST(RegTreeKeys, AHandleToADeletedKeyNoLongerWrites) {
+  auto root = std::make_shared<TRegNode>();
+  auto top = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\Top");
+  auto child = top->Create("Child\\Grandchild");
+  ASSERT_TRUE(top->DeleteTree("Child"));
+  EXPECT_FALSE(SetText(*child, "x", "y"));
+  EXPECT_FALSE(child->Create("More"));
+  EXPECT_EQ(top->SubKeyCount(), 0u);
+  EXPECT_TRUE(top->DeleteTree("Child"));  // already gone: still fine
+}
+
+TEST(RegTreeKeys, ValueReadersCheckTypeAndSize) {
+  auto root = std::make_shared<TRegNode>();
+  auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\K");
+  key->Set("short", TRegValue{kRegDword, "abc"});
+  key->Set("text", TRegValue{kRegSz, "12"});
+  key->Set("long", TRegValue{kRegSz, std::string(300, 'a')});
+  key->Set("zero", TRegValue{kRegSz, std::string("ab\0cd", 5)});
+  EXPECT_FALSE(QueryDword(*key, "short"));
+  EXPECT_FALSE(QueryDword(*key, "text"));
+  EXPECT_FALSE(QueryText(*key, "short"));
+  EXPECT_EQ(QueryText(*key, "long")->size(), 255u);
+  EXPECT_EQ(QueryText(*key, "zero"), "ab");
+  EXPECT_FALSE(QueryText(*key, "missing"));
+}
+
+// Another handle that deletes one key and creates another leaves the count
+// as it was; an enumeration cursor kept across that must not walk freed keys.
+TEST(RegTreeKeys, EnumerationSurvivesChangesThroughAnotherHandle) {
+  auto root = std::make_shared<TRegNode>();
+  auto reader = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\List");
+  auto writer = MakeTreeKey(root)->Open("HKEY_LOCAL_MACHINE\\List");
+  for (const char* name : {"a", "b", "c"}) writer->Create(name);
+  EXPECT_EQ(reader->SubKeyName(1), "b");
+  ASSERT_TRUE(writer->DeleteTree("b"));
+  writer->Create("d");
+  EXPECT_EQ(reader->SubKeyName(1), "c");
+  EXPECT_EQ(reader->SubKeyName(2), "d");
+}
+
+// Keys nest at most as deep as in the registry: a file with a deeper key is
+// refused on that line, not walked until the stack runs out.
+TEST(RegTreeKeys, KeysNestNoDeeperThanTheRegistryAllows) {
+  std::string deep = "HKEY_LOCAL_MACHINE";
+  for (int i = 1; i < 20000; ++i) deep += "\\a";
+  TRegParseResult parsed = ParseRegFile("REGEDIT4\n\n[" + deep + "]\n\"v\"=\"1\"\n");
+  ASSERT_EQ(parsed.Errors.size(), 1u);
+  EXPECT_EQ(parsed.Errors[0].Line, 3);
+  EXPECT_NE(parsed.Errors[0].Message.find("512"), std::string::npos);
+  WriteRegFile(*parsed.Root);
+
+  auto top = MakeTreeKey(std::make_shared<TRegNode>());
+  std::string path = "HKEY_LOCAL_MACHINE";
+  for (std::size_t depth = 1; depth < kMaxKeyDepth; ++depth) path += "\\k";
+  auto last = top->Create(path);
+  ASSERT_TRUE(last);
+  EXPECT_FALSE(last->Create("one more"));
+}
+
+}  // namespace
+}  // namespace korvel

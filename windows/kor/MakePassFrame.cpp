@@ -1,0 +1,354 @@
+#include "MakePassFrame.h"
+
+#include <algorithm>
+
+#include "Clipboard.h"
+#include "ConfigDialog.h"
+#include "zorva.h"
+
+namespace korvel {
+namespace {
+
+constexpr char kClassName[] = "KorvelMakePassFrame";
+constexpr int kWidth = 300;
+constexpr int kComboId = 1;
+constexpr int kComboEditId = 1001;
+constexpr DWORD kStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;  // 0x808A0000
+
+// The combo's height with its list dropped down.
+int ComboHeight() { return 6 * (GetSystemMetrics(SM_CYCAPTION) + 2); }
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+}  // namespace
+
+// ---- the challenge input ---------------------------------------------------
+
+TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
+    : Frame(frame), Line(*this, settings, [](const char* text, char* reply, unsigned length) {
+        return ZORVAAutoClientPasswordReply(text, reply, length);
+      }) {}
+
+void TComboEdit::Create(HWND parent, int width, int height) {
+  // Unsorted: the history keeps the order of insertion, newest first.
+  ComboWindow = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL |
+                                CBS_DROPDOWN | CBS_AUTOHSCROLL, -1, -1, width, height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)),
+                                GetModuleHandleA(nullptr), nullptr);
+  // 255 with the terminating zero: at most 254 characters can be typed.
+  SendMessageA(ComboWindow, CB_LIMITTEXT, 254, 0);
+  EditWindow = GetDlgItem(ComboWindow, kComboEditId);
+  if (!EditWindow) EditWindow = FindWindowExA(ComboWindow, nullptr, "EDIT", nullptr);
+  SetWindowLongPtrA(EditWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  EditDefault = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      EditWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TComboEdit::EditProc)));
+}
+
+LRESULT CALLBACK TComboEdit::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TComboEdit*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (message == WM_CHAR && self->Line.EvInputChar(static_cast<unsigned>(wParam))) return 0;
+  return CallWindowProcA(self->EditDefault, window, message, wParam, lParam);
+}
+
+void TComboEdit::SetText(const std::string& text) { SetWindowTextA(EditWindow, text.c_str()); }
+
+std::string TComboEdit::InputText() {
+  char buffer[TLineEdit::kBufferLength + 1] = "";
+  GetWindowTextA(EditWindow, buffer, sizeof buffer);
+  return buffer;
+}
+
+void TComboEdit::ClearInput() { SetWindowTextA(EditWindow, ""); }
+
+void TComboEdit::ShowResult(const std::string& reply) {
+  MessageBoxA(EditWindow, reply.c_str(), "Result", MB_OK);
+}
+
+void TComboEdit::ShowNoPasswordFound() {
+  MessageBoxA(EditWindow, "No password found!", "ERROR", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TComboEdit::CopyToClipboard(const std::string& text) {
+  PutTextOnClipboard(text, EditWindow);  // a failure is not reported
+}
+
+void TComboEdit::InsertHistory(const std::string& challenge) {
+  SendMessageA(ComboWindow, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(challenge.c_str()));
+}
+
+void TComboEdit::MinimizeMainWindow() { ShowWindow(Frame.Handle(), SW_MINIMIZE); }
+
+// ---- the frame -------------------------------------------------------------
+
+TMakePassFrame::TMakePassFrame(TKorSettings& settings, bool noSplash)
+    : Settings(settings), NoSplash(noSplash), HotKey(settings.EffectiveHotKey()) {
+  Input = std::make_unique<TComboEdit>(*this, Settings.Settings);
+}
+
+TMakePassFrame::~TMakePassFrame() {
+  if (Window) DestroyWindow(Window);
+}
+
+bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
+  Icon = icon;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &TMakePassFrame::WindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = icon;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  RegisterClassA(&wc);
+  DWORD exStyle = WS_EX_WINDOWEDGE | (Settings.Settings.TopmostWindow ? WS_EX_TOPMOST : 0);
+  int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
+  int y = (GetSystemMetrics(SM_CYSCREEN) - ComboHeight()) / 2;
+  Window = CreateWindowExA(exStyle, kClassName, kMainTitle, kStyle, x, y, kWidth, 0, nullptr,
+                           nullptr, instance, this);
+  if (!Window) return false;
+  SetupWindow();
+  ShowWindow(Window, SW_SHOWNORMAL);
+  UpdateWindow(Window);
+  return true;
+}
+
+void TMakePassFrame::SetupWindow() {
+  // The splash comes first: the input does not exist yet, the window is not shown.
+  if (!NoSplash) {
+    TSplashDialog splash(TWindow{Window});
+    splash.Execute();
+  }
+  Input->Create(Window, kWidth, ComboHeight());
+  SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
+  SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
+
+  HMENU menu = GetSystemMenu(Window, FALSE);
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, CmdConfigure, "Configure...");
+  AppendMenuA(menu, MF_STRING, CmdPasswordSetup, "Password Setup...");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, CmdAbout, "About...");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, CmdHelp, "Help");
+
+  RECT window, combo;
+  GetWindowRect(Window, &window);
+  GetWindowRect(Input->Combo(), &combo);
+  SetWindowPos(Window, nullptr, window.left, window.top, Width(window),
+               Height(combo) + CaptionPixels(), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+
+  if (HotKey != 0) {
+    LRESULT answer = SendMessageA(Window, WM_SETHOTKEY, HotKey, 0);
+    if (const char* problem = HotKeyProblem(static_cast<long>(answer))) {
+      MessageBeep(0xFFFFFFFF);
+      MessageBoxA(Window, problem, "HOTKEY!", MB_OK);
+    }
+  }
+}
+
+LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<TMakePassFrame*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->Window = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TMakePassFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  return self->Dispatch(message, wParam, lParam);
+}
+
+LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      EvSysCommand(wParam, lParam);
+      return 0;
+    case WM_ENTERIDLE:
+      EvMenuIdle(wParam);
+      return DefWindowProcA(Window, message, wParam, lParam);
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCmExit && lParam == 0) {
+        PostMessageA(Window, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      SetFocus(Input->Edit());
+      return 0;
+    case WM_NCCALCSIZE: {
+      LRESULT result = DefWindowProcA(Window, message, wParam, lParam);
+      RECT* client = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                            : reinterpret_cast<RECT*>(lParam);
+      client->top += CaptionPixels();
+      if (client->bottom < client->top) client->bottom = client->top;
+      return result;
+    }
+    case WM_NCPAINT:
+    case WM_NCACTIVATE: {
+      LRESULT result = DefWindowProcA(Window, message, wParam, lParam);
+      PaintCaption();
+      return message == WM_NCACTIVATE ? TRUE : result;
+    }
+    case WM_SETTEXT: {
+      LRESULT result = DefWindowProcA(Window, message, wParam, lParam);
+      PaintCaption();
+      return result;
+    }
+    case WM_NCHITTEST: {
+      POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      RECT window;
+      GetWindowRect(Window, &window);
+      p.x -= window.left;
+      p.y -= window.top;
+      RECT caption = CaptionRect();
+      if (PtInRect(&caption, p)) {
+        RECT menu = SysMenuBox(), minimize = MinimizeBox();
+        if (PtInRect(&menu, p)) return HTSYSMENU;
+        if (PtInRect(&minimize, p)) return HTMINBUTTON;
+        return HTCAPTION;  // dragging the caption moves the window
+      }
+      break;
+    }
+    case WM_NCLBUTTONDOWN:
+      if (wParam == HTMINBUTTON) {
+        PostMessageA(Window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = Window;
+      Window = nullptr;  // gone: the destructor has nothing left to destroy
+      return DefWindowProcA(window, message, wParam, lParam);
+    }
+    default:
+      break;
+  }
+  return DefWindowProcA(Window, message, wParam, lParam);
+}
+
+void TMakePassFrame::EvSysCommand(WPARAM command, LPARAM point) {
+  // The command is compared whole: its low four bits are not masked off.
+  switch (command) {
+    case CmdConfigure: CmConfigure(); break;
+    case CmdPasswordSetup: CmPasswordSetup(); break;
+    case CmdAbout: CmAbout(); break;
+    case CmdHelp: CmHelp(); break;
+    case SC_MAXIMIZE: return;  // never maximized
+    case SC_RESTORE:
+      if (Settings.Settings.CopyChallengeFromClipboard != 0) PasteChallenge();
+      break;
+    default: break;
+  }
+  DefWindowProcA(Window, WM_SYSCOMMAND, command, point);
+}
+
+void TMakePassFrame::EvMenuIdle(WPARAM source) {
+  if (source == MSGF_MENU && (GetKeyState(VK_F1) & 0x8000)) {
+    HelpOnMenu = true;
+    PostMessageA(Window, WM_KEYDOWN, VK_RETURN, 0);  // chooses the highlighted item
+  }
+}
+
+bool TMakePassFrame::HelpTopic(DWORD topic) {
+  if (!HelpOnMenu) return false;
+  WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTEXT, topic);
+  HelpOnMenu = false;
+  return true;
+}
+
+void TMakePassFrame::CmConfigure() {
+  if (HelpTopic(100)) return;
+  // On OK the dialog has written the operator's choices into the record; they
+  // take effect as the settings say (some at once, some at the next start).
+  const std::string helpFile = Settings.HelpFile;
+  TConfigDialog dialog(TWindow{Window}, Settings, [helpFile](void* owner, unsigned topic) {
+    WinHelpA(static_cast<HWND>(owner), helpFile.c_str(), HELP_CONTEXT, topic);
+  });
+  dialog.Execute();
+}
+
+void TMakePassFrame::CmPasswordSetup() {
+  if (HelpTopic(101)) return;
+  ZORVAEditClientPasswordsDlg(Window);
+}
+
+void TMakePassFrame::CmAbout() {
+  if (HelpTopic(102)) return;
+  TDialog about(TWindow{Window}, kAboutResource);
+  about.Execute();
+}
+
+void TMakePassFrame::CmHelp() { WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTENTS, 0); }
+
+void TMakePassFrame::PasteChallenge() {
+  if (!OpenClipboard(Window)) return;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      Input->SetText(text);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+}
+
+// ---- the tiny caption ------------------------------------------------------
+
+int TMakePassFrame::CaptionPixels() const {
+  return GetSystemMetrics(SM_CYCAPTION) * Settings.CaptionHeight / 100;
+}
+
+RECT TMakePassFrame::CaptionRect() const {
+  RECT window;
+  GetWindowRect(Window, &window);
+  int border = GetSystemMetrics(SM_CXBORDER);
+  return RECT{border, border, Width(window) - border, border + CaptionPixels()};
+}
+
+RECT TMakePassFrame::SysMenuBox() const {
+  RECT c = CaptionRect();
+  return RECT{c.left, c.top, c.left + Height(c), c.bottom};
+}
+
+RECT TMakePassFrame::MinimizeBox() const {
+  RECT c = CaptionRect();
+  return RECT{c.right - Height(c), c.top, c.right, c.bottom};
+}
+
+void TMakePassFrame::PaintCaption() {
+  HDC dc = GetWindowDC(Window);
+  if (!dc) return;
+  bool active = GetActiveWindow() == Window;
+  RECT caption = CaptionRect();
+  FillRect(dc, &caption, GetSysColorBrush(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+
+  RECT menu = SysMenuBox();
+  InflateRect(&menu, -1, -1);
+  if (Icon) DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
+  RECT minimize = MinimizeBox();
+  InflateRect(&minimize, -1, -1);
+  // A push-button face with a bar at its foot, drawn here rather than taken
+  // from the caption-button font, which not every system has.
+  DrawFrameControl(dc, &minimize, DFC_BUTTON, DFCS_BUTTONPUSH);
+  int bar = (std::max)(1, Height(minimize) / 8);
+  RECT glyph{minimize.left + Width(minimize) / 4, minimize.bottom - 2 * bar - Height(minimize) / 6,
+             minimize.right - Width(minimize) / 4, minimize.bottom - bar - Height(minimize) / 6};
+  FillRect(dc, &glyph, GetSysColorBrush(COLOR_BTNTEXT));
+
+  char title[128];
+  GetWindowTextA(Window, title, sizeof title);
+  HFONT font = CreateFontA(-(Height(caption) - 2), 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  HGDIOBJ old = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+  RECT text{menu.right + 4, caption.top, minimize.left - 2, caption.bottom};
+  DrawTextA(dc, title, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(Window, dc);
+}
+
+}  // namespace korvel

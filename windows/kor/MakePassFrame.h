@@ -1,0 +1,87 @@
+// KOR's main window: a floating bar with a reduced-height caption of its own
+// drawing and one child, the challenge input (a drop-down combo box).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ReplyFlow.h"
+#include "WinPassSettings.h"
+
+namespace korvel {
+
+inline constexpr char kMainTitle[] = "Korvel for Win32 3.0";
+
+// Window-menu commands.
+enum : UINT { CmdConfigure = 100, CmdPasswordSetup = 102, CmdAbout = 103, CmdHelp = 104 };
+inline constexpr UINT kCmExit = 24310;  // the exit command of the accelerators "x" and "X"
+
+class TMakePassFrame;
+
+// The combo box and its edit field, and what the reply flow needs of them.
+class TComboEdit final : public TInputView {
+ public:
+  TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings);
+  void Create(HWND parent, int width, int height);
+  HWND Combo() const { return ComboWindow; }
+  HWND Edit() const { return EditWindow; }
+  void SetText(const std::string& text);
+
+  std::string InputText() override;
+  void ClearInput() override;
+  void ShowResult(const std::string& reply) override;
+  void ShowNoPasswordFound() override;
+  void CopyToClipboard(const std::string& text) override;
+  void InsertHistory(const std::string& challenge) override;
+  void MinimizeMainWindow() override;
+
+ private:
+  static LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  TMakePassFrame& Frame;
+  TLineEdit Line;
+  HWND ComboWindow = nullptr;
+  HWND EditWindow = nullptr;
+  WNDPROC EditDefault = nullptr;
+};
+
+class TMakePassFrame {
+ public:
+  TMakePassFrame(TKorSettings& settings, bool noSplash);
+  ~TMakePassFrame();
+  // Creates the window, sets it up (menu items, height, hot key) and shows it.
+  bool Create(HINSTANCE instance, HICON icon);
+  HWND Handle() const { return Window; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  void SetupWindow();
+  void EvSysCommand(WPARAM command, LPARAM point);
+  void EvMenuIdle(WPARAM source);
+  void CmConfigure();
+  void CmPasswordSetup();
+  void CmAbout();
+  void CmHelp();
+  void PasteChallenge();
+  bool HelpTopic(DWORD topic);  // when F1 asked for help on the item
+
+  // The tiny caption, drawn in the non-client area.
+  int CaptionPixels() const;
+  RECT CaptionRect() const;  // in window coordinates
+  RECT SysMenuBox() const;
+  RECT MinimizeBox() const;
+  void PaintCaption();
+
+  TKorSettings& Settings;
+  bool NoSplash;
+  uint16_t HotKey;
+  bool HelpOnMenu = false;
+  std::unique_ptr<TComboEdit> Input;
+  HWND Window = nullptr;
+  HICON Icon = nullptr;
+};
+
+}  // namespace korvel

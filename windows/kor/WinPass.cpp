@@ -1,0 +1,67 @@
+// KOR's program entry and application object: one copy at a time, the -q
+// switch, the settings read at start and written at exit, the main window
+// and the message loop with the accelerators "x" and "X".
+#include <windows.h>
+
+#include <cctype>
+
+#include "MakePassFrame.h"
+#include "Win32Dialogs.h"
+#include "Win32RegStore.h"
+
+namespace korvel {
+namespace {
+
+class TWinPass {
+ public:
+  explicit TWinPass(std::shared_ptr<TRegStore> store) : Store(std::move(store)) {
+    if (auto session = Store->Begin(TRegAccess::Read))
+      LoadKorSettings(session->LocalMachine(), Settings);
+  }
+  // The settings are written at every normal end, changed or not.
+  ~TWinPass() {
+    if (auto session = Store->Begin(TRegAccess::Write)) {
+      SaveKorSettings(session->LocalMachine(), Settings);
+      session->Commit();
+    }
+  }
+
+  int Run(HINSTANCE instance, bool noSplash) {
+    TMakePassFrame frame(Settings, noSplash);
+    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(100));
+    if (!frame.Create(instance, icon)) return 1;
+    HACCEL accelerators = LoadAcceleratorsA(instance, "KOR");
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+      if (accelerators && TranslateAcceleratorA(frame.Handle(), accelerators, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+  }
+
+  TKorSettings Settings;
+
+ private:
+  std::shared_ptr<TRegStore> Store;
+};
+
+}  // namespace
+}  // namespace korvel
+
+int main(int argc, char** argv) {
+  using namespace korvel;
+  UseWin32Dialogs();
+  if (HWND running = FindWindowA(nullptr, kMainTitle)) {
+    ShowWindow(running, SW_SHOWNORMAL);
+    return 0;
+  }
+  bool noSplash = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if ((arg[0] == '-' || arg[0] == '/') && std::toupper(static_cast<unsigned char>(arg[1])) == 'Q')
+      noSplash = true;
+  }
+  TWinPass application(MakeWin32RegStore());
+  return application.Run(GetModuleHandleA(nullptr), noSplash);
+}
