@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Korvel.h"
-#include "RegStores.h"
+#include "MemoryStore.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ struct TResult {
   std::string Out, Err;
 };
 
-TResult Run(const std::vector<std::string>& args, std::shared_ptr<korvel::TRegStore> store,
+TResult Run(const std::vector<std::string>& args, std::shared_ptr<korvel::TPasswordStore> store,
             const std::string& input = "") {
   std::istringstream in(input);
   std::ostringstream out, err;
@@ -51,7 +51,7 @@ const std::string& ImportPath() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string& path = ImportPath();
   Write(path, std::string(reinterpret_cast<const char*>(data), size));
-  auto store = std::make_shared<korvel::TMemoryRegStore>();
+  auto store = std::make_shared<korvel::test::TMemoryStore>();
   if (Run({"add", "bbs", "--type", "md2", "--prompt", "BBS>"}, store, "geheim\n").Status != 0)
     __builtin_trap();
   const std::string before = Run({"export"}, store).Out;
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Run({"reply", "BBS> [1234567890] NODE} 3 1 7 9 2 <x9q2> 12 7 40 3 99"}, store);
   const std::string exported = Run({"export"}, store).Out;
   Write(path, exported);
-  auto again = std::make_shared<korvel::TMemoryRegStore>();
+  auto again = std::make_shared<korvel::test::TMemoryStore>();
   if (Run({"import", path}, again).Status != 0 || Run({"export"}, again).Out != exported)
     __builtin_trap();
   return 0;

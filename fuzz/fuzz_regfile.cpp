@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "RegTree.h"
+#include "RegFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -7,8 +7,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include "Win32RegStore.h"
 #else
 #include <cstdlib>
 #endif
@@ -36,26 +34,129 @@ std::string MakeTempDir() {
 #endif
 }
 
-void ClearCalvek(TRegStore& store) {
-  auto session = store.Begin(TRegAccess::Write);
-  if (!session) throw std::runtime_error("the store cannot be opened for writing");
-  session->LocalMachine().DeleteTree("SOFTWARE\\Calvek");
-  session->Commit();
+#ifdef _WIN32
+void ClearCalvek() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Calvek"); }
+
+namespace {
+
+void ReadRegistry(HKEY key, TRegNode& node) {
+  for (DWORD i = 0;; ++i) {
+    char name[16384];
+    DWORD size = sizeof name, type = 0, length = 0;
+    if (RegEnumValueA(key, i, name, &size, nullptr, &type, nullptr, &length) != ERROR_SUCCESS) break;
+    std::string data(length, '\0');
+    size = sizeof name;
+    RegEnumValueA(key, i, name, &size, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                  &length);
+    data.resize(length);
+    // Wine reports texts stored without a terminating zero with one added.
+    if (type == REG_SZ && !data.empty() && data.back() == '\0') data.pop_back();
+    node.SetValue(std::string(name, size), TRegValue{type, data});
+  }
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    HKEY sub = nullptr;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+    ReadRegistry(sub, *node.Create(std::string(name, size)));
+    RegCloseKey(sub);
+  }
+}
+
+void WriteRegistry(HKEY key, const TRegNode& node) {
+  for (const auto& [name, value] : node.Values)
+    RegSetValueExA(key, name.c_str(), 0, value.Type,
+                   reinterpret_cast<const BYTE*>(value.Data.data()),
+                   static_cast<DWORD>(value.Data.size()));
+  for (const auto& [name, child] : node.Keys) {
+    HKEY sub = nullptr;
+    if (RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                        nullptr) != ERROR_SUCCESS)
+      throw std::runtime_error("cannot make the key " + name);
+    WriteRegistry(sub, *child);
+    RegCloseKey(sub);
+  }
+}
+
+constexpr char kCalvek[] = "SOFTWARE\\Calvek";
+
+}  // namespace
+
+TStores RegistryStores() {
+  ClearCalvek();
+  auto store = std::make_shared<TRegistryStore>();
+  TStores stores{store, store};
+  stores.ReadKeys = [] {
+    TRegNode root;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCalvek, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      ReadRegistry(key, *root.Create(std::string("HKEY_LOCAL_MACHINE\\") + kCalvek));
+      RegCloseKey(key);
+    }
+    return root;
+  };
+  stores.WriteKeys = [](const TRegNode& root) {
+    ClearCalvek();
+    const TRegNode* calvek = root.Find(std::string("HKEY_LOCAL_MACHINE\\") + kCalvek);
+    if (!calvek) return;
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCalvek, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    WriteRegistry(key, *calvek);
+    RegCloseKey(key);
+  };
+  return stores;
+}
+#endif
+
+void TStores::EditKey(const std::string& path, const std::function<void(TRegNode&)>& edit) const {
+  TRegNode root = ReadKeys();
+  edit(*root.Create("HKEY_LOCAL_MACHINE\\" + path));
+  WriteKeys(root);
+}
+
+TRegNode TStores::Key(const std::string& path) const {
+  TRegNode root = ReadKeys();
+  const TRegNode* key = root.Find("HKEY_LOCAL_MACHINE\\" + path);
+  return key ? *key : TRegNode{};
+}
+
+TStores MemoryStores() {
+  auto store = std::make_shared<TMemoryStore>();
+  TStores stores{store, store};
+  stores.ReadKeys = [store] {
+    TRegNode root;
+    if (store->Passwords.HasList || store->Passwords.Versions != TZorvaVersions{})
+      WritePasswords(root, store->Passwords);
+    if (store->Settings.HasKey) WriteKorValues(root, store->Settings);
+    return root;
+  };
+  stores.WriteKeys = [store](const TRegNode& root) {
+    ReadPasswords(root, store->Passwords);
+    store->Settings = ReadKorValues(root);
+  };
+  return stores;
+}
+
+TStores FileStores(const std::string& path) {
+  auto store = std::make_shared<TFileStore>(path);
+  TStores stores{store, store};
+  stores.ReadKeys = [path] {
+    TRegParseResult parsed = ParseRegFile(ReadFileBytes(path));
+    return parsed.Root ? *parsed.Root : TRegNode{};
+  };
+  stores.WriteKeys = [path](const TRegNode& root) { WriteFileBytes(path, WriteRegFile(root)); };
+  return stores;
 }
 
 std::vector<TStoreKind> StoreKinds() {
   std::vector<TStoreKind> kinds;
-  kinds.push_back({"memory", [] { return std::make_shared<TMemoryRegStore>(); }});
-  kinds.push_back({"file", [] {
-                     return std::shared_ptr<TRegStore>(
-                         MakeFileRegStore(MakeTempDir() + "/korvel/registry.reg"));
-                   }});
+  kinds.push_back({"memory", MemoryStores});
+  kinds.push_back({"file", [] { return FileStores(MakeTempDir() + "/registry.reg"); }});
 #ifdef _WIN32
-  kinds.push_back({"registry", [] {
-                     std::shared_ptr<TRegStore> store = MakeWin32RegStore();
-                     ClearCalvek(*store);
-                     return store;
-                   }});
+  kinds.push_back({"registry", RegistryStores});
 #endif
   return kinds;
 }

@@ -2,6 +2,8 @@
 // whatever the locale says.
 #pragma once
 
+#include <string_view>
+
 namespace korvel {
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -14,5 +16,15 @@ constexpr bool IsXDigit(char c) {
 }
 // Printable characters other than letters, digits and the space.
 constexpr bool IsPunct(char c) { return c > ' ' && c < 127 && !IsAlnum(c); }
+
+constexpr char ToUpper(char c) { return IsLower(c) ? static_cast<char>(c - 'a' + 'A') : c; }
+// Equal but for the letter case of ASCII letters (how TAGs, key names and
+// answers compare).
+constexpr bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
+  return true;
+}
 
 }  // namespace korvel

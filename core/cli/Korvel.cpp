@@ -6,18 +6,16 @@
 #include <map>
 #include <optional>
 
-#include "ClientPasswordStore.h"
-#include "ZORVAModule.h"
+#include "CharClass.h"
 #include "FileIO.h"
-#include "RegStores.h"
-#include "RegTree.h"
+#include "FileStore.h"
+#include "ZORVAModule.h"
 
 namespace korvel::cli {
 namespace {
 
 constexpr char kVersion[] = "korvel 3.0";
 constexpr std::size_t kStoreLimit = 255;
-constexpr char kZorvaRoot[] = "SOFTWARE\\Calvek\\ZORVA";
 
 const char kUsage[] =
     "usage: korvel [--store PATH] COMMAND [ARGUMENTS]\n"
@@ -86,7 +84,7 @@ struct TFailure {
   std::string Message;
 };
 
-bool SameTag(const std::string& a, const std::string& b) { return RegNameEqual(a, b); }
+bool SameTag(const std::string& a, const std::string& b) { return EqualNoCase(a, b); }
 
 struct TArguments {
   std::string Command;
@@ -162,7 +160,7 @@ int ParseType(const std::string& text) {
   static const std::pair<const char*, int> kTypes[] = {
       {"matrix", kNetromMatrix}, {"md2", kMD2}, {"md5", kMD5}, {"itanet", kItanet}, {"flexnet", kFlexnet}};
   for (const auto& [name, type] : kTypes)
-    if (RegNameEqual(text, name)) return type;
+    if (EqualNoCase(text, name)) return type;
   throw TUsageError{"unknown type '" + text + "' (matrix, md2, md5, itanet or flexnet)"};
 }
 
@@ -196,84 +194,66 @@ bool HasTag(const TClientPasswordList& records, const std::string& tag) {
   return records.FirstThat([&](const TClientPassword& r) { return SameTag(r.Tag, tag); }) >= 0;
 }
 
-// Sessions on the store for one command. A store that exists but cannot be
-// read stops every command; the note about a damaged store's skipped lines is
-// shown once, however many sessions the command begins.
+// The store for one command. A store that exists but cannot be read stops
+// every command; the note about a damaged store's skipped lines is shown
+// once, however often the command reads the store.
 class TStoreAccess {
  public:
-  TStoreAccess(TRegStore& store, TConsole& io) : Store(store), Io(io) {}
+  TStoreAccess(TPasswordStore& store, TConsole& io) : Store(store), Io(io) {}
 
-  std::unique_ptr<TRegSession> Read() {
+  TStoredPasswords Load() {
+    TStoredPasswords stored;
     std::string problem;
-    auto session = Store.Begin(TRegAccess::Read, problem);
-    if (!session) throw TFailure{problem.empty() ? "the store cannot be read" : problem};
-    if (!session->Readable())
-      throw TFailure{session->Problem().empty() ? "the store cannot be read" : session->Problem()};
-    Note(*session);
-    return session;
+    if (!Store.Load(stored, problem))
+      throw TFailure{problem.empty() ? "the store cannot be read" : problem};
+    Note(problem);
+    return stored;
   }
-  std::unique_ptr<TRegSession> Write() {
+  void Load(TClientPasswordList& records) { records.Assign(Load().Records); }
+
+  // Saves the list, all or nothing. With `expected`, only while the store
+  // still holds it: false when another program changed it meanwhile.
+  bool Save(const TStoredPasswords& next, const TStoredPasswords* expected = nullptr) {
     std::string problem;
-    auto session = Store.Begin(TRegAccess::Write, problem);
-    if (!session)
-      throw TFailure{"the store was not changed: " +
-                     (problem.empty() ? std::string("it cannot be opened for writing") : problem)};
-    if (!session->Readable())  // never written over: it would lose what it holds
-      throw TFailure{"the store was not changed: " + session->Problem()};
-    Note(*session);
-    return session;
+    int failed = Store.Save(next, expected, problem);
+    if (failed == kAllWritten) return true;
+    if (failed == kStoreChanged) return false;
+    if (failed >= 0)
+      throw TFailure{"client password " + std::to_string(failed) + " ('" +
+                     Escaped(next.Records[static_cast<std::size_t>(failed)].Tag) +
+                     "') could not be written to the store; nothing was changed"};
+    throw TFailure{"the store was not changed: " +
+                   (problem.empty() ? std::string("it cannot be written") : problem)};
   }
 
  private:
-  void Note(const TRegSession& session) {
-    std::string note = session.Problem();
+  void Note(const std::string& note) {
     if (note.empty() || NoteShown) return;
     Io.Err << "korvel: " << note << '\n';
     NoteShown = true;
   }
-  TRegStore& Store;
+  TPasswordStore& Store;
   TConsole& Io;
   bool NoteShown = false;
 };
 
-void LoadForReading(TStoreAccess& store, TClientPasswordList& records) {
-  auto session = store.Read();
-  TZorvaVersions versions;
-  ReadClientPasswords(session->LocalMachine(), versions, records);
-}
+void LoadForReading(TStoreAccess& store, TClientPasswordList& records) { store.Load(records); }
 
-// Saves a list in a write session: every record, then the commit, or nothing.
-void SaveClientPasswords(TRegSession& session, const TZorvaVersions& versions,
-                         const TClientPasswordList& records) {
-  int failed = WriteClientPasswords(session.LocalMachine(), versions, records);
-  if (failed >= 0)
-    throw TFailure{"client password " + std::to_string(failed) + " ('" +
-                   Escaped(records.At(failed).Tag) +
-                   "') could not be written to the store; nothing was changed"};
-  if (failed != kAllWritten)
-    throw TFailure{"the store could not be written; nothing was changed"};
-  if (!session.Commit()) {
-    std::string why = session.Problem();
-    throw TFailure{"the store could not be written" + (why.empty() ? "" : " (" + why + ")") +
-                   "; nothing was changed"};
+// A load-modify-save cycle: the change is made to the list as loaded and
+// saved only while the store still holds that list, so that an edit another
+// program saved meanwhile is never lost; then the cycle starts again.
+template <typename F>
+void Edit(TStoreAccess& store, F&& change) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    TStoredPasswords loaded = store.Load();
+    TClientPasswordList records;
+    records.Assign(loaded.Records);
+    change(records);
+    TStoredPasswords next{loaded.Versions, true, records.Snapshot()};
+    if (store.Save(next, &loaded)) return;
   }
+  throw TFailure{"other programs kept changing the store; nothing was changed"};
 }
-
-// The load-modify-save cycle, whole under the store's lock.
-class TEdit {
- public:
-  explicit TEdit(TStoreAccess& store) : Session(store.Write()) {
-    ReadClientPasswords(Session->LocalMachine(), Versions, Records);
-  }
-  int Find(const std::string& tag) const { return FindTag(Records, tag); }
-  bool Exists(const std::string& tag) const { return HasTag(Records, tag); }
-  void Save() { SaveClientPasswords(*Session, Versions, Records); }
-  TClientPasswordList Records;
-
- private:
-  std::unique_ptr<TRegSession> Session;
-  TZorvaVersions Versions;
-};
 
 int Reply(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--copy"});
@@ -377,10 +357,10 @@ int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
     if (HasTag(records, record->Tag)) throw TFailure{taken};
   }
   record->String = AskPassword(io);
-  TEdit edit(store);
-  if (edit.Exists(record->Tag)) throw TFailure{taken};
-  edit.Records.Add(std::move(record));
-  edit.Save();
+  Edit(store, [&](TClientPasswordList& records) {
+    if (HasTag(records, record->Tag)) throw TFailure{taken};
+    records.Add(std::make_unique<TClientPassword>(*record));
+  });
   return 0;
 }
 
@@ -395,11 +375,11 @@ int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
     ApplyOptions(a, check);
     password = AskPassword(io);
   }
-  TEdit edit(store);
-  TClientPassword& r = edit.Records.At(edit.Find(a.Positional[0]));
-  ApplyOptions(a, r);
-  if (password) r.String = *password;
-  edit.Save();
+  Edit(store, [&](TClientPasswordList& records) {
+    TClientPassword& r = records.At(FindTag(records, a.Positional[0]));
+    ApplyOptions(a, r);
+    if (password) r.String = *password;
+  });
   return 0;
 }
 
@@ -408,20 +388,20 @@ int Rename(const TArguments& a, TStoreAccess& store, TConsole&) {
   Positionals(a, 2, 2, "OLD and NEW");
   const std::string& name = a.Positional[1];
   CheckLength(name, "the new TAG");
-  TEdit edit(store);
-  int at = edit.Find(a.Positional[0]);
-  if (edit.Exists(name)) throw TFailure{"the TAG '" + Escaped(name) + "' is already in the list"};
-  edit.Records.At(at).Tag = name;
-  edit.Save();
+  Edit(store, [&](TClientPasswordList& records) {
+    int at = FindTag(records, a.Positional[0]);
+    if (HasTag(records, name)) throw TFailure{"the TAG '" + Escaped(name) + "' is already in the list"};
+    records.At(at).Tag = name;
+  });
   return 0;
 }
 
 int Delete(const TArguments& a, TStoreAccess& store, TConsole&) {
   Allow(a, {});
   Positionals(a, 1, 1, "one TAG");
-  TEdit edit(store);
-  edit.Records.Detach(edit.Find(a.Positional[0]), true);
-  edit.Save();
+  Edit(store, [&](TClientPasswordList& records) {
+    records.Detach(FindTag(records, a.Positional[0]), true);
+  });
   return 0;
 }
 
@@ -433,18 +413,13 @@ constexpr char kCountValue[] = "Count";
 // The list as the library loads it (a save that did not finish shows its
 // complete copy), written out in the store's own layout.
 std::string ExportText(TStoreAccess& store) {
-  auto session = store.Read();
-  TZorvaVersions versions;
-  TClientPasswordList records;
-  ReadClientPasswords(session->LocalMachine(), versions, records);
-  auto root = std::make_shared<TRegNode>();
-  auto machine = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE");
-  auto list = machine && WriteClientPasswords(*machine, versions, records) == kAllWritten
-                  ? machine->Open(std::string(kZorvaKeyPath) + "\\" + kClientPasswordsKey)
-                  : nullptr;
-  if (!list || !SetDword(*list, kCountValue, list->SubKeyCount()))
+  TRegNode root;
+  WritePasswords(root, store.Load());
+  TRegNode* list = root.Find(std::string("HKEY_LOCAL_MACHINE\\") + kZorvaKeyPath + "\\" +
+                             kClientPasswordsKey);
+  if (!list || !list->SetDword(kCountValue, static_cast<uint32_t>(list->Keys.size())))
     throw TFailure{"the export could not be made"};
-  return WriteRegFile(*root);
+  return WriteRegFile(root);
 }
 
 int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
@@ -474,10 +449,7 @@ int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
 
 // The client passwords of an import file, each record complete and as the
 // store keeps it; anything else refuses the whole file.
-struct TImport {
-  TZorvaVersions Versions;
-  TClientPasswordList Records;
-};
+using TImport = TStoredPasswords;
 
 // Whether the file ends with a line end, and its number of lines.
 bool LastLineComplete(const std::string& bytes, int& lines) {
@@ -510,41 +482,38 @@ TImport ReadImport(const std::string& path) {
   if (!LastLineComplete(bytes, lines))
     throw TFailure{path + ", line " + std::to_string(lines) +
                    ": the line has no line end (the file is cut short)"};
-  auto machine = MakeTreeKey(parsed.Root)->Open("HKEY_LOCAL_MACHINE");
-  auto current = machine ? machine->Open(kZorvaKeyPath) : nullptr;
+  const TRegNode* machine = parsed.Root->Find("HKEY_LOCAL_MACHINE");
+  const TRegNode* current = machine ? machine->Find(kZorvaKeyPath) : nullptr;
   const std::string currentKey = std::string("[HKEY_LOCAL_MACHINE\\") + kZorvaKeyPath;
   if (!current) throw TFailure{path + " holds no client passwords (no " + currentKey + "] key)"};
-  auto list = current->Open(kClientPasswordsKey);
+  const TRegNode* list = current->Find(kClientPasswordsKey);
   if (!list)
     throw TFailure{path + " holds no client passwords (no " + currentKey + "\\" +
                    kClientPasswordsKey + "] key)"};
   // Exports never hold the copy a registry save keeps while it runs; a file
   // that does is a raw copy of a store whose last save did not finish.
-  if (current->Open(kSavingCopyKey))
+  if (current->Find(kSavingCopyKey))
     throw TFailure{path + " holds a save that did not finish (" + kSavingCopyKey +
                    "); export the store with korvel and import that"};
-  const uint32_t count = list->SubKeyCount();
+  const std::size_t count = list->Keys.size();
   // An empty list is also what a file cut just after the list's key line
   // holds: only a file that says so empties the store.
-  if (count == 0 && !list->Query(kCountValue))
+  if (count == 0 && !list->Value(kCountValue))
     throw TFailure{path + " holds no client passwords (a file that empties the list says "
                           "\"Count\"=dword:00000000)"};
-  if (list->Query(kCountValue)) {
-    auto said = QueryDword(*list, kCountValue);
+  if (list->Value(kCountValue)) {
+    auto said = list->Dword(kCountValue);
     if (!said) throw TFailure{path + ": \"Count\" is not a dword"};
     if (*said != count)
       throw TFailure{path + " is incomplete: it holds " + std::to_string(count) + " of the " +
                      std::to_string(*said) + " client passwords it was written with"};
   }
   std::vector<std::string> tags;
-  for (uint32_t i = 0; i < count; ++i) {
-    auto name = list->SubKeyName(i);
-    auto record = name ? list->Open(*name) : nullptr;
-    if (!record) throw TFailure{path + ": a client password cannot be read"};
-    const std::string where = path + ": client password " + *name;
+  for (const auto& [name, record] : list->Keys) {
+    const std::string where = path + ": client password " + name;
     std::map<std::string, std::string> texts;
-    for (const char* value : {"Tag", "Challenge", "String", "Type"}) {
-      auto v = record->Query(value);
+    for (const char* value : kRecordValues) {
+      const TRegValue* v = record->Value(value);
       std::string what = where + ": \"" + value + "\" ";
       if (!v) throw TFailure{where + " has no \"" + value + "\" (the record is incomplete)"};
       if (v->Type != kRegSz) throw TFailure{what + "is not a text"};
@@ -565,9 +534,8 @@ TImport ReadImport(const std::string& path) {
     tags.push_back(texts["Tag"]);
   }
   TImport result;
-  ReadClientPasswords(*machine, result.Versions, result.Records);
-  if (result.Records.Count() != static_cast<int>(count))
-    throw TFailure{path + ": a client password cannot be read"};
+  ReadPasswords(*parsed.Root, result);
+  if (result.Records.size() != count) throw TFailure{path + ": a client password cannot be read"};
   return result;
 }
 
@@ -580,16 +548,16 @@ int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Positionals(a, 1, 1, "one FILE");
   const std::string& path = a.Positional[0];
   TImport file = ReadImport(path);
+  // A store that cannot be read is never replaced, not even by a whole list.
+  TClientPasswordList records;
+  LoadForReading(store, records);
   if (io.IsTerminal && !a.Flags.count("--yes")) {
-    TClientPasswordList records;
-    LoadForReading(store, records);
     std::string question = "Replace the " + ClientPasswords(records.Count()) +
-                           " in the store by the " + std::to_string(file.Records.Count()) +
+                           " in the store by the " + std::to_string(file.Records.size()) +
                            " of " + path + "?";
     if (!io.Confirm(io.In, io.Err, question)) throw TFailure{"nothing was imported"};
   }
-  auto session = store.Write();
-  SaveClientPasswords(*session, file.Versions, file.Records);
+  store.Save(file);
   return 0;
 }
 
@@ -619,7 +587,7 @@ bool AskYesNo(std::istream& in, std::ostream& err, const std::string& question) 
     return false;
   }
   if (!answer.empty() && answer.back() == '\r') answer.pop_back();
-  return RegNameEqual(answer, "y") || RegNameEqual(answer, "yes");
+  return EqualNoCase(answer, "y") || EqualNoCase(answer, "yes");
 }
 
 // Bytes of whole UTF-8 characters stay as they are (but for the C1 controls,
@@ -660,7 +628,7 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
-int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, TConsole& io) {
+int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> store, TConsole& io) {
   try {
     TArguments a = Parse(args);
     if (a.Flags.count("--version") && a.Command.empty()) {
@@ -683,7 +651,7 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, 
     }
     if (auto path = a.Values.find("--store"); path != a.Values.end()) {
       if (path->second.empty()) throw TUsageError{"--store needs the path of a store file"};
-      store = MakeFileRegStore(path->second);
+      store = std::make_shared<TFileStore>(path->second);
     }
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
     using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);

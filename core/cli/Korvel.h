@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RegKey.h"
+#include "PasswordStore.h"
 
 namespace korvel::cli {
 
@@ -38,6 +38,7 @@ std::string Escaped(const std::string& text);
 
 // Runs one command line (without the program name). `store` is used unless
 // --store names another. Returns the exit status: 0, 1 (failure) or 2 (usage).
-int Run(const std::vector<std::string>& args, std::shared_ptr<TRegStore> store, TConsole& console);
+int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> store,
+        TConsole& console);
 
 }  // namespace korvel::cli

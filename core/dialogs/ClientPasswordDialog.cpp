@@ -1,6 +1,6 @@
 #include "ClientPasswordDialog.h"
 
-#include "RegTree.h"
+#include "CharClass.h"
 
 namespace korvel {
 namespace {
@@ -154,7 +154,7 @@ void TClientPasswordDialog::Rename() {
     if (input.Execute() != kIdOk) return;
     bool duplicate = false;
     for (int i = 0; i < List.GetCount() && !duplicate; ++i)
-      duplicate = RegNameEqual(List.GetString(i), tag);  // letter case ignored
+      duplicate = EqualNoCase(List.GetString(i), tag);  // letter case ignored
     if (duplicate) {
       ShowMessageBox("Duplicated TAGs!", "", kMbOk);
       continue;

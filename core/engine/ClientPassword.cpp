@@ -52,6 +52,11 @@ int TClientPasswordList::FirstThat(
   return -1;
 }
 
+void TClientPasswordList::Assign(const std::vector<TClientPassword>& records) {
+  Items.clear();
+  for (const TClientPassword& record : records) Items.push_back(std::make_unique<TClientPassword>(record));
+}
+
 std::vector<TClientPassword> TClientPasswordList::Snapshot() const {
   std::vector<TClientPassword> out;
   out.reserve(Items.size());

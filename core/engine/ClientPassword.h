@@ -61,6 +61,8 @@ class TClientPasswordList {
 
   // The records as plain values, for comparing a list with the store.
   std::vector<TClientPassword> Snapshot() const;
+  // Replaces the records with copies of these.
+  void Assign(const std::vector<TClientPassword>& records);
 
  private:
   std::vector<std::unique_ptr<TClientPassword>> Items;

@@ -1,8 +1,10 @@
 #include "ZORVAModule.h"
 
+#include <algorithm>
+
 namespace korvel {
 
-TZORVAModule::TZORVAModule(std::shared_ptr<TRegStore> store)
+TZORVAModule::TZORVAModule(std::shared_ptr<TPasswordStore> store)
     : StoreBackend(std::move(store)) {
   LoadClientPasswords();
 }
@@ -26,48 +28,36 @@ void TZORVAModule::SetVersions(const TZorvaVersions& versions) {
   InstallationDate = versions.InstallationDate;
 }
 
+TStoredPasswords TZORVAModule::Current() const {
+  return {Versions(), true, ClientPasswords->Snapshot()};
+}
+
 void TZORVAModule::LoadClientPasswords() {
-  TZorvaVersions versions;
-  TClientPasswordList stored;
-  std::unique_ptr<TRegSession> session;
-  if (StoreBackend) session = StoreBackend->Begin(TRegAccess::Read);
-  TStoreState state = TStoreState::NoKey;
-  Readable = !session || session->Readable();
-  if (session) state = ReadClientPasswords(session->LocalMachine(), versions, stored);
-  SetVersions(versions);
-  StoredRecords = stored.Snapshot();
-  StoredVersions = versions;
-  if (state == TStoreState::Loaded) std::swap(*ClientPasswords, stored);
+  TStoredPasswords stored;
+  std::string problem;
+  Readable = !StoreBackend || StoreBackend->Load(stored, problem);
+  SetVersions(stored.Versions);
+  Stored = stored;
+  if (stored.HasList) ClientPasswords->Assign(stored.Records);  // else the list stays as it is
 }
 
 int TZORVAModule::SaveClientPasswords() {
   if (!StoreBackend) return kStoreNotWritable;
-  auto session = StoreBackend->Begin(TRegAccess::Write);
-  if (!session) return kStoreNotWritable;
-  int failed = WriteClientPasswords(session->LocalMachine(), Versions(), *ClientPasswords);
-  if (failed != kAllWritten) return failed;
-  // What a later load will read back (texts cut to the store's limit).
-  TZorvaVersions versions;
-  TClientPasswordList written;
-  ReadClientPasswords(session->LocalMachine(), versions, written);
-  if (!session->Commit()) return kStoreNotWritable;
-  StoredRecords = written.Snapshot();
-  StoredVersions = versions;
+  TStoredPasswords next = Current();
+  std::string problem;
+  int result = StoreBackend->Save(next, nullptr, problem);
+  if (result != kAllWritten) return result;
+  // What a later load reads back (texts cut to the store's limit).
+  std::transform(next.Records.begin(), next.Records.end(), next.Records.begin(), AsStored);
+  Stored = std::move(next);
   Readable = true;
   return kAllWritten;
 }
 
 bool TZORVAModule::SaveAtUnload() {
   if (!StoreBackend || !Readable) return false;
-  auto session = StoreBackend->Begin(TRegAccess::Write);
-  if (!session) return false;
-  TZorvaVersions versions;
-  TClientPasswordList current;
-  ReadClientPasswords(session->LocalMachine(), versions, current);
-  if (current.Snapshot() != StoredRecords || versions != StoredVersions) return false;
-  if (WriteClientPasswords(session->LocalMachine(), Versions(), *ClientPasswords) != kAllWritten)
-    return false;
-  return session->Commit();
+  std::string problem;
+  return StoreBackend->Save(Current(), &Stored, problem) == kAllWritten;
 }
 
 }  // namespace korvel

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "ClientPassword.h"
-#include "ClientPasswordStore.h"
-#include "RegKey.h"
+#include "PasswordStore.h"
 
 namespace korvel {
 
@@ -18,7 +17,7 @@ class TZORVAModule {
 
   // Loads the store into the list. A null store, or one that exists but
   // cannot be read, gives an empty list that is never stored.
-  explicit TZORVAModule(std::shared_ptr<TRegStore> store);
+  explicit TZORVAModule(std::shared_ptr<TPasswordStore> store);
   // Writes the list back, unless the stored records changed since this module
   // last loaded or saved them (see SaveAtUnload).
   ~TZORVAModule();
@@ -57,10 +56,10 @@ class TZORVAModule {
  private:
   TZorvaVersions Versions() const;
   void SetVersions(const TZorvaVersions& versions);
+  TStoredPasswords Current() const;
 
-  std::shared_ptr<TRegStore> StoreBackend;
-  std::vector<TClientPassword> StoredRecords;  // as last loaded or saved
-  TZorvaVersions StoredVersions;
+  std::shared_ptr<TPasswordStore> StoreBackend;
+  TStoredPasswords Stored;  // as last loaded or saved
   bool Readable = true;
 };
 

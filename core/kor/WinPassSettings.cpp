@@ -30,46 +30,50 @@ void TKorSettings::SetCaptionHeight(uint16_t height) {
   Settings.CaptionHeightText[2] = '\0';
 }
 
-void LoadKorSettings(TRegKey& machine, TKorSettings& settings) {
+TKorSettings SettingsFromStored(const TKorStoredValues& stored) {
+  TKorSettings settings;
   const TKorSettings defaults;
-  settings = defaults;
-  auto key = machine.Open(kKorKeyPath);
-  if (!key) return;
-  auto hotkey = key->Open(kHotkeyKey);
-  if (auto help = QueryText(*key, "HelpFilename", 259)) settings.HelpFile = *help;
-  if (!hotkey) return;
-  settings.MajorVersion = QueryDword(*key, "MajorVersion").value_or(defaults.MajorVersion);
-  settings.MinorVersion = QueryDword(*key, "MinorVersion").value_or(defaults.MinorVersion);
-  settings.Build = QueryDword(*key, "Build").value_or(defaults.Build);
-  settings.InstallationDate =
-      QueryDword(*key, "InstallationDate").value_or(defaults.InstallationDate);
+  if (!stored.HasKey) return settings;
+  if (stored.HelpFilename) settings.HelpFile = stored.HelpFilename->substr(0, kHelpFileLimit);
+  if (!stored.HasHotkeyKey) return settings;
+  auto value = [&](const char* name) -> std::optional<uint32_t> {
+    auto it = stored.Dwords.find(name);
+    if (it == stored.Dwords.end()) return std::nullopt;
+    return it->second;
+  };
+  settings.MajorVersion = value("MajorVersion").value_or(defaults.MajorVersion);
+  settings.MinorVersion = value("MinorVersion").value_or(defaults.MinorVersion);
+  settings.Build = value("Build").value_or(defaults.Build);
+  settings.InstallationDate = value("InstallationDate").value_or(defaults.InstallationDate);
   TWinPassSettings& s = settings.Settings;
-  s.HotkeyEnabled = Low16(QueryDword(*hotkey, "HotkeyActivation"), 0);
-  s.HotkeyCode = Low16(QueryDword(*hotkey, "HotkeyValue"), 0);
-  s.CopyChallengeFromClipboard = Low16(QueryDword(*key, "CopyChallangeFromClipboard"), 0);
-  s.TopmostWindow = Low16(QueryDword(*key, "TopmostWindow"), 0);
-  settings.SetCaptionHeight(Low16(QueryDword(*key, "CaptionHeight"), defaults.CaptionHeight));
-  s.IconizeAfterUse = Low16(QueryDword(*key, "IconizeAfterUse"), 0);
-  s.CopyToClipboard = Low16(QueryDword(*key, "CopyToClipboard"), 0);
+  s.HotkeyEnabled = Low16(value("HotkeyActivation"), 0);
+  s.HotkeyCode = Low16(value("HotkeyValue"), 0);
+  s.CopyChallengeFromClipboard = Low16(value("CopyChallangeFromClipboard"), 0);
+  s.TopmostWindow = Low16(value("TopmostWindow"), 0);
+  settings.SetCaptionHeight(Low16(value("CaptionHeight"), defaults.CaptionHeight));
+  s.IconizeAfterUse = Low16(value("IconizeAfterUse"), 0);
+  s.CopyToClipboard = Low16(value("CopyToClipboard"), 0);
+  return settings;
 }
 
-bool SaveKorSettings(TRegKey& machine, const TKorSettings& settings) {
-  auto key = machine.Create(kKorKeyPath);
-  if (!key) return false;
-  bool ok = SetDword(*key, "MajorVersion", settings.MajorVersion);
-  ok = SetDword(*key, "MinorVersion", settings.MinorVersion) && ok;
-  ok = SetDword(*key, "Build", settings.Build) && ok;
-  ok = SetDword(*key, "InstallationDate", settings.InstallationDate) && ok;
-  auto hotkey = key->Create(kHotkeyKey);
+TKorStoredValues StoredFromSettings(const TKorSettings& settings) {
+  TKorStoredValues stored;
+  stored.HasKey = stored.HasHotkeyKey = true;
   const TWinPassSettings& s = settings.Settings;
-  ok = hotkey && SetDword(*hotkey, "HotkeyActivation", s.HotkeyEnabled) && ok;
-  ok = hotkey && SetDword(*hotkey, "HotkeyValue", s.HotkeyCode) && ok;
-  ok = SetDword(*key, "CopyChallangeFromClipboard", s.CopyChallengeFromClipboard) && ok;
-  ok = SetDword(*key, "TopmostWindow", s.TopmostWindow) && ok;
-  ok = SetDword(*key, "CaptionHeight", settings.CaptionHeight) && ok;
-  ok = SetDword(*key, "IconizeAfterUse", s.IconizeAfterUse) && ok;
-  ok = SetDword(*key, "CopyToClipboard", s.CopyToClipboard) && ok;
-  return ok;
+  stored.Dwords = {
+      {"MajorVersion", settings.MajorVersion},
+      {"MinorVersion", settings.MinorVersion},
+      {"Build", settings.Build},
+      {"InstallationDate", settings.InstallationDate},
+      {"HotkeyActivation", s.HotkeyEnabled},
+      {"HotkeyValue", s.HotkeyCode},
+      {"CopyChallangeFromClipboard", s.CopyChallengeFromClipboard},
+      {"TopmostWindow", s.TopmostWindow},
+      {"CaptionHeight", settings.CaptionHeight},
+      {"IconizeAfterUse", s.IconizeAfterUse},
+      {"CopyToClipboard", s.CopyToClipboard},
+  };
+  return stored;
 }
 
 }  // namespace korvel

@@ -1,11 +1,12 @@
-// KOR's desktop settings and their place in the store, under
-// HKEY_LOCAL_MACHINE\SOFTWARE\Calvek\KOR\CurrentVersion and its "Hotkey" key.
+// KOR's desktop settings, the store seam for them, and their place in a
+// store: under HKEY_LOCAL_MACHINE\SOFTWARE\Calvek\KOR\CurrentVersion and its
+// "Hotkey" key.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
-
-#include "RegKey.h"
 
 namespace korvel {
 
@@ -51,11 +52,48 @@ struct TKorSettings {
 // though another window has the same key, 0 invalid window, -1 invalid key.
 const char* HotKeyProblem(long answer);
 
-// Reads the settings; whatever is missing takes its default. Without the
-// "Hotkey" key every setting takes its default, "HelpFilename" excepted.
-void LoadKorSettings(TRegKey& machine, TKorSettings& settings);
-// Writes every value but "HelpFilename", creating the keys when missing.
-// False when something could not be written.
-bool SaveKorSettings(TRegKey& machine, const TKorSettings& settings);
+// Where KOR keeps its settings: loaded at start, saved at every normal end.
+class TKorSettingsStore {
+ public:
+  virtual ~TKorSettingsStore() = default;
+  // Reads the settings; whatever is missing or unreadable takes its default.
+  virtual void Load(TKorSettings& settings) = 0;
+  // Writes every value but "HelpFilename", making the keys when missing.
+  // False when something could not be written.
+  virtual bool Save(const TKorSettings& settings) = 0;
+};
+
+// ---- how a store keeps them ------------------------------------------------
+
+// One DWORD value of the settings: in KOR's key or in its "Hotkey" key.
+struct TKorValueName {
+  bool InHotkeyKey;
+  const char* Name;
+};
+inline constexpr TKorValueName kKorDwordValues[] = {
+    {false, "MajorVersion"},   {false, "MinorVersion"},
+    {false, "Build"},          {false, "InstallationDate"},
+    {true, "HotkeyActivation"}, {true, "HotkeyValue"},
+    {false, "CopyChallangeFromClipboard"}, {false, "TopmostWindow"},
+    {false, "CaptionHeight"},  {false, "IconizeAfterUse"},
+    {false, "CopyToClipboard"},
+};
+inline constexpr char kHelpFileValue[] = "HelpFilename";
+inline constexpr std::size_t kHelpFileLimit = 259;
+
+// The settings as a store holds them: which keys exist, the DWORD values
+// found (by their names in kKorDwordValues) and the help file's name.
+struct TKorStoredValues {
+  bool HasKey = false;
+  bool HasHotkeyKey = false;
+  std::map<std::string, uint32_t> Dwords;
+  std::optional<std::string> HelpFilename;
+};
+
+// The settings a store's values give. Without the "Hotkey" key every
+// setting takes its default, "HelpFilename" excepted.
+TKorSettings SettingsFromStored(const TKorStoredValues& stored);
+// The values a save writes: every DWORD value, no help file name.
+TKorStoredValues StoredFromSettings(const TKorSettings& settings);
 
 }  // namespace korvel

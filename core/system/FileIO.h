@@ -9,6 +9,15 @@
 #include <functional>
 #include <string>
 
+namespace korvel {
+
+// How long a store waits for another process's lock before it gives up: a
+// reader then reads without the lock (a file store is always whole), a
+// writer fails and writes nothing.
+inline constexpr std::chrono::milliseconds kStoreLockWait{3000};
+
+}  // namespace korvel
+
 namespace korvel::fileio {
 
 std::string Dirname(const std::string& path);

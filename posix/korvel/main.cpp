@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "Korvel.h"
-#include "RegStores.h"
+#include "FileStore.h"
 
 namespace {
 
@@ -93,6 +93,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   korvel::cli::TConsole console{std::cin, std::cout, std::cerr, ReadPassword, CopyToClipboard};
   console.IsTerminal = isatty(STDIN_FILENO) != 0;
-  std::shared_ptr<korvel::TRegStore> store = korvel::MakeDefaultFileRegStore();
+  std::shared_ptr<korvel::TPasswordStore> store = korvel::MakeDefaultFileStore();
   return korvel::cli::Run(args, store, console);
 }

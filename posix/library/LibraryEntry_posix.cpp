@@ -5,12 +5,12 @@
 #include "zorva.h"
 
 #include "ModuleInstance.h"
-#include "RegStores.h"
+#include "FileStore.h"
 
 namespace {
 
 std::unique_ptr<korvel::TZORVAModule> MakeModule() {
-  std::shared_ptr<korvel::TRegStore> store = korvel::MakeDefaultFileRegStore();
+  std::shared_ptr<korvel::TPasswordStore> store = korvel::MakeDefaultFileStore();
   if (!store) return nullptr;
   return std::make_unique<korvel::TZORVAModule>(std::move(store));
 }

@@ -15,9 +15,9 @@
 #include <chrono>
 #endif
 
-#include "ClientPasswordStore.h"
+#include "PasswordStore.h"
 #include "ChildProcess.h"
-#include "RegStores.h"
+#include "FileStore.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -29,7 +29,7 @@ class KorvelProgram : public ::testing::Test {
 
   void SetUp() override {
 #ifdef _WIN32
-    test::ClearCalvek(*MakeWin32RegStore());  // korvel.exe keeps its list in the registry
+    test::ClearCalvek();  // korvel.exe keeps its list in the registry
 #endif
   }
   std::vector<std::string> Command(std::vector<std::string> args) {
@@ -103,16 +103,11 @@ TEST_F(KorvelProgram, WritesThatFailAreFailures) {
   // A store larger than the 2 KiB files the shell allows below (dash counts
   // ulimit -f in blocks of 512 bytes).
   {
-    auto store = MakeFileRegStore(StorePath);
-    auto session = store->Begin(TRegAccess::Write);
-    ASSERT_TRUE(session);
-    TClientPasswordList records;
-    for (int i = 0; i < 12; ++i) {
-      records.Add(std::make_unique<TClientPassword>("tag" + std::to_string(i)));
-      records.At(i).Challenge = std::string(200, 'p');
-    }
-    ASSERT_EQ(WriteClientPasswords(session->LocalMachine(), TZorvaVersions{}, records), kAllWritten);
-    ASSERT_TRUE(session->Commit());
+    TStoredPasswords stored;
+    for (int i = 0; i < 12; ++i)
+      stored.Records.push_back(RecordFromTexts("tag" + std::to_string(i), std::string(200, 'p'), "", ""));
+    std::string problem;
+    ASSERT_EQ(TFileStore(StorePath).Save(stored, nullptr, problem), kAllWritten) << problem;
   }
   const std::string before = test::ReadFileBytes(StorePath);
   ASSERT_GT(before.size(), 2048u);

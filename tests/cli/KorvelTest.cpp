@@ -12,9 +12,10 @@
 
 #include "Digest.h"
 #include "Korvel.h"
-#include "ClientPasswordStore.h"
+#include "PasswordStore.h"
 #include "FileIO.h"
-#include "FaultyStore.h"
+#include "FileStore.h"
+#include "MemoryStore.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -35,7 +36,7 @@ std::string& Copied() {
 
 // Runs korvel in-process on a store, with standard input and the password
 // prompt fed from `input`; no terminal to ask questions on.
-TResult RunOn(std::shared_ptr<TRegStore> store, std::vector<std::string> args,
+TResult RunOn(std::shared_ptr<TPasswordStore> store, std::vector<std::string> args,
               const std::string& input = "",
               bool (*readPassword)(std::istream&, std::ostream&, std::string&) = nullptr) {
   std::istringstream in(input);
@@ -56,7 +57,7 @@ TResult RunOn(std::shared_ptr<TRegStore> store, std::vector<std::string> args,
 
 class Korvel : public ::testing::TestWithParam<TStoreKind> {
  protected:
-  std::shared_ptr<TRegStore> Store = GetParam().Make();
+  std::shared_ptr<TPasswordStore> Store = GetParam().Make().Passwords;
   std::string Dir = test::MakeTempDir();
 
   TResult Run(std::vector<std::string> args, const std::string& input = "") {
@@ -243,8 +244,8 @@ TEST_P(Korvel, HelpAndVersion) {
 }
 
 // A store with the three records that the import and failure tests start from.
-std::shared_ptr<TMemoryRegStore> ThreeRecords() {
-  auto store = std::make_shared<TMemoryRegStore>();
+std::shared_ptr<test::TMemoryStore> ThreeRecords() {
+  auto store = std::make_shared<test::TMemoryStore>();
   EXPECT_EQ(RunOn(store, {"add", "node", "--type", "matrix", "--prompt", "DB0}", "--matrix-len", "5"},
                   "abcdefghij\n").Status, 0);
   EXPECT_EQ(RunOn(store, {"add", "bbs", "--type", "md5", "--prompt", "BBS>"}, "geheim\n").Status, 0);
@@ -274,9 +275,9 @@ std::string Record(const std::string& tag, const std::string& prompt = "P>",
 TEST(KorvelImport, EveryCutOfAnExportIsRefusedUnlessItIsWhole) {
   const std::string whole = RunOn(ThreeRecords(), {"export"}).Out;
   ASSERT_NE(whole.find("\"Count\"=dword:00000003"), std::string::npos);
-  auto store = std::make_shared<TMemoryRegStore>();
+  auto store = std::make_shared<test::TMemoryStore>();
   ASSERT_EQ(RunOn(store, {"add", "old", "--type", "md2", "--prompt", "OLD>"}, "pw\n").Status, 0);
-  const auto before = store->Root->Clone();
+  const TStoredPasswords before = store->Passwords;
   const std::string file = test::MakeTempDir() + "/cut.reg";
   int imported = 0;
   for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
@@ -288,11 +289,11 @@ TEST(KorvelImport, EveryCutOfAnExportIsRefusedUnlessItIsWhole) {
     if (complete) {
       EXPECT_EQ(r.Status, 0) << r.Err;
       EXPECT_EQ(RunOn(store, {"export"}).Out, whole);
-      store->Root = before->Clone();
+      store->Passwords = before;
       ++imported;
     } else {
       ASSERT_EQ(r.Status, 1) << "cut at " << cut << " of " << whole.size() << ": " << whole.substr(0, cut);
-      ASSERT_TRUE(store->Root->SameAs(*before)) << "cut at " << cut;
+      ASSERT_EQ(store->Passwords, before) << "cut at " << cut;
     }
   }
   EXPECT_EQ(imported, 2);
@@ -333,26 +334,24 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
   const std::string file = test::MakeTempDir() + "/import.reg";
   for (const Case& c : cases) {
     auto store = ThreeRecords();
-    const auto before = store->Root->Clone();
+    const TStoredPasswords before = store->Passwords;
     test::WriteFileBytes(file, c.File);
     TResult r = RunOn(store, {"import", file});
     if (c.Refusal.empty()) {
       EXPECT_EQ(r.Status, 0) << r.Err;
       // The records and version values are taken, and nothing else of the file.
-      auto imported = std::make_shared<TMemoryRegStore>(ParseRegFile(c.File).Root);
+      auto imported = std::make_shared<test::TMemoryStore>();
+      ReadPasswords(*ParseRegFile(c.File).Root, imported->Passwords);
       EXPECT_EQ(RunOn(store, {"show", "a", "--reveal"}).Out, RunOn(imported, {"show", "a", "--reveal"}).Out);
       std::string list = RunOn(store, {"list"}).Out;
       EXPECT_EQ(list, RunOn(imported, {"list"}).Out);
       EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), std::count(c.File.begin(), c.File.end(), '[') - 2);
       EXPECT_EQ(RunOn(store, {"export"}).Out.find("Foreign"), std::string::npos);
-      TZorvaVersions versions;
-      TClientPasswordList records;
-      ReadClientPasswords(*MakeTreeKey(store->Root)->Open("HKEY_LOCAL_MACHINE"), versions, records);
-      EXPECT_EQ(versions.Build, 2u);
+      EXPECT_EQ(store->Passwords.Versions.Build, 2u);
     } else {
       EXPECT_EQ(r.Status, 1) << c.Refusal;
       EXPECT_NE(r.Err.find(c.Refusal), std::string::npos) << r.Err;
-      EXPECT_TRUE(store->Root->SameAs(*before)) << c.Refusal;
+      EXPECT_EQ(store->Passwords, before) << c.Refusal;
     }
   }
 }
@@ -375,7 +374,7 @@ TEST(KorvelImport, OnATerminalItAsksBeforeItReplacesTheList) {
   };
   for (const Case& c : cases) {
     auto store = ThreeRecords();
-    const auto before = store->Root->Clone();
+    const TStoredPasswords before = store->Passwords;
     std::istringstream in;
     std::ostringstream out, err;
     cli::TConsole console{in, out, err, nullptr, nullptr, c.Terminal,
@@ -390,7 +389,7 @@ TEST(KorvelImport, OnATerminalItAsksBeforeItReplacesTheList) {
     asked.clear();
     EXPECT_EQ(cli::Run(c.Args, store, console), c.Status) << err.str();
     EXPECT_EQ(asked, c.Question);
-    EXPECT_EQ(store->Root->SameAs(*before), c.Status != 0);
+    EXPECT_EQ(store->Passwords == before, c.Status != 0);
   }
 }
 
@@ -411,7 +410,7 @@ TEST(KorvelLimits, AddTakesTheStoresLimitsAndNoMore) {
       {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "100"}, "pw", 2},
   };
   for (const Case& c : cases) {
-    auto store = std::make_shared<TMemoryRegStore>();
+    auto store = std::make_shared<test::TMemoryStore>();
     EXPECT_EQ(RunOn(store, c.Args, c.Password + "\n").Status, c.Status) << c.Args[1].size();
     EXPECT_EQ(RunOn(store, {"list"}).Out.empty(), c.Status != 0);
   }
@@ -426,32 +425,29 @@ TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
       {"rename", "bbs", "box"}, {"delete", "ita"}, {"import", file}};
   const struct {
     const char* Fault;
-    test::TFaultyStore::TRule Rule;
+    int RefuseRecord;
     std::string Err;
   } faults[] = {
-      {"record 0", test::FailWritingRecord(0), "korvel: client password 0 ("},
-      {"record 1", test::FailWritingRecord(1), "korvel: client password 1 ("},
-      {"every value", test::FailOp(test::TStoreOp::Set), "korvel: the store could not be written"},
-      {"the list key", test::FailOp(test::TStoreOp::DeleteTree), "korvel: the store could not be written"},
-      {"the commit", test::FailOp(test::TStoreOp::Commit), "korvel: the store could not be written"},
-      {"the session", test::FailOp(test::TStoreOp::Begin), "korvel: "},
+      {"record 0", 0, "korvel: client password 0 ("},
+      {"record 1", 1, "korvel: client password 1 ("},
+      {"the store", -1, "korvel: the store was not changed: the test store refuses saves"},
   };
-  for (const auto& [fault, rule, message] : faults)
+  for (const auto& [fault, refuseRecord, message] : faults)
     for (const auto& args : commands) {
-      auto inner = ThreeRecords();
-      const auto before = inner->Root->Clone();
-      auto store = std::make_shared<test::TFaultyStore>(inner);
-      store->Fail = rule;
+      auto store = ThreeRecords();
+      const TStoredPasswords before = store->Passwords;
+      store->RefuseRecord = refuseRecord;
+      store->RefuseSaves = refuseRecord < 0;
       TResult r = RunOn(store, args, "pw\n");
       EXPECT_EQ(r.Status, 1) << args[0] << " with a fault in " << fault;
       EXPECT_EQ(r.Err.rfind(message, 0), 0u) << args[0] << " with a fault in " << fault << ": " << r.Err;
-      EXPECT_TRUE(inner->Root->SameAs(*before)) << args[0] << " with a fault in " << fault;
+      EXPECT_EQ(store->Passwords, before) << args[0] << " with a fault in " << fault;
     }
 }
 
 TEST(KorvelFailures, AWriterNeverGoesOnWithoutTheLock) {
   const std::string path = test::MakeTempDir() + "/store.reg";
-  auto store = std::shared_ptr<TRegStore>(MakeFileRegStore(path, std::chrono::milliseconds(200)));
+  auto store = std::make_shared<TFileStore>(path, std::chrono::milliseconds(200));
   ASSERT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n").Status, 0);
   const std::string before = test::ReadFileBytes(path);
   fileio::TFileLock held(path + ".lock", true, true, std::chrono::milliseconds(0));
@@ -474,10 +470,10 @@ TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
   static std::string path;
   static int prompts, unlocked;
   path = test::MakeTempDir() + "/store.reg";
-  auto store = std::shared_ptr<TRegStore>(MakeFileRegStore(path));
+  auto store = std::make_shared<TFileStore>(path);
   auto atPrompt = +[](std::istream& in, std::ostream&, std::string& password) {
     ++prompts;
-    if (MakeFileRegStore(path, std::chrono::milliseconds(0))->Begin(TRegAccess::Write)) ++unlocked;
+    if (fileio::TFileLock(path + ".lock", true, true, std::chrono::milliseconds(0)).Locked()) ++unlocked;
     return static_cast<bool>(std::getline(in, password));
   };
   prompts = unlocked = 0;
@@ -488,26 +484,6 @@ TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
   EXPECT_NE(RunOn(store, {"show", "a", "--reveal"}).Out.find("Password:  new\n"), std::string::npos);
 }
 
-// A store whose sessions could not read it: what a store shows then is empty,
-// and it must never be written.
-class TUnreadableStore final : public TRegStore {
- public:
-  using TRegStore::Begin;
-  std::unique_ptr<TRegSession> Begin(TRegAccess, std::string&) override {
-    struct TSession final : TRegSession {
-      explicit TSession(bool& written) : Written(written) {}
-      TRegKey& LocalMachine() override { return *Machine; }
-      bool Commit() override { return Written = true; }
-      bool Readable() const override { return false; }
-      std::string Problem() const override { return "cannot read the store S (no permission)"; }
-      std::unique_ptr<TRegKey> Machine = MakeTreeKey(std::make_shared<TRegNode>());
-      bool& Written;
-    };
-    return std::make_unique<TSession>(Written);
-  }
-  bool Written = false;
-};
-
 TEST(KorvelStoreProblems, NoCommandWritesAStoreItCouldNotRead) {
   const std::string file = test::MakeTempDir() + "/list.reg";
   test::WriteFileBytes(file, ImportFile({Record("a")}));
@@ -515,11 +491,12 @@ TEST(KorvelStoreProblems, NoCommandWritesAStoreItCouldNotRead) {
       {"list"}, {"reply", "A> <1>"}, {"add", "b", "--type", "md5", "--prompt", "B>"},
       {"export"}, {"import", file}};
   for (const auto& args : commands) {
-    auto store = std::make_shared<TUnreadableStore>();
+    auto store = std::make_shared<test::TMemoryStore>();
+    store->Unreadable = "cannot read the store S (no permission)";
     TResult r = RunOn(store, args, "pw\n");
     EXPECT_EQ(r.Status, 1) << args[0];
     EXPECT_NE(r.Err.find("cannot read the store S (no permission)"), std::string::npos) << r.Err;
-    EXPECT_FALSE(store->Written) << args[0];
+    EXPECT_EQ(store->SaveCalls, 0) << args[0];
   }
 }
 
@@ -537,7 +514,7 @@ TEST(KorvelStoreProblems, AStoreThatCannotBeReadStopsEveryCommand) {
       {"set", "a", "--prompt", "Q"}, {"set", "a", "--password"}, {"rename", "a", "b"}, {"delete", "a"},
       {"export"}, {"export", dir + "/out.reg"}, {"import", file}, {"import", file, "--yes"}};
   for (const auto& args : commands) {
-    TResult r = RunOn(MakeFileRegStore(path), args, "pw\n");
+    TResult r = RunOn(std::make_shared<TFileStore>(path), args, "pw\n");
     EXPECT_EQ(r.Status, 1) << args[0];
     EXPECT_EQ(r.Out, "") << args[0];
     EXPECT_NE(r.Err.find(path + " is a folder, not a file"), std::string::npos) << args[0] << ": " << r.Err;
@@ -555,12 +532,12 @@ TEST(KorvelStoreProblems, ADamagedStoreIsNamedOncePerCommand) {
   const std::string note = "korvel: " + path + ", line 13: ";
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"list"}, std::vector<std::string>{"add", "b", "--type", "md5", "--prompt", "B>"}}) {
-    TResult r = RunOn(MakeFileRegStore(path), args, "pw\n");
+    TResult r = RunOn(std::make_shared<TFileStore>(path), args, "pw\n");
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Err.find(note), 0u) << r.Err;
     EXPECT_EQ(r.Err.find(note, 1), std::string::npos) << r.Err;
   }
-  TResult saved = RunOn(MakeFileRegStore(path), {"list"});  // the save wrote a clean store
+  TResult saved = RunOn(std::make_shared<TFileStore>(path), {"list"});  // the save wrote a clean store
   EXPECT_EQ(saved.Err, "");
   EXPECT_EQ(saved.Out, "0\ta\tMD5\tP>\n1\tb\tMD5\tB>\n");
 }
@@ -617,7 +594,7 @@ TEST(KorvelExport, ReplacesTheOldExportWholeAndForItsOwnerOnly) {
 // endless read of a device), and never a raw store copy whose last save did
 // not finish (its checked list is not the list that would be imported).
 TEST(KorvelImport, ReadsOnlyWholeExportFiles) {
-  auto store = std::make_shared<TMemoryRegStore>();
+  auto store = std::make_shared<test::TMemoryStore>();
   std::string dir = test::MakeTempDir(), pipe = dir + "/pipe.reg", raw = dir + "/raw.reg";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   test::WriteFileBytes(raw,
@@ -657,7 +634,7 @@ TEST(KorvelShow, ControlCharactersAreShownEscaped) {
   };
   for (const auto& c : cases) EXPECT_EQ(cli::Escaped(c.Text), c.Shown);
 
-  auto store = std::make_shared<TMemoryRegStore>();
+  auto store = std::make_shared<test::TMemoryStore>();
   ASSERT_EQ(RunOn(store, {"add", "a\tb", "--type", "md5", "--prompt", "\x1b]0;x\x07"}, "p\x1b\n").Status, 0);
   EXPECT_EQ(RunOn(store, {"list"}).Out, "0\ta\\tb\tMD5\t\\x1B]0;x\\x07\n");
   EXPECT_EQ(RunOn(store, {"show", "a\tb", "--reveal"}).Out,

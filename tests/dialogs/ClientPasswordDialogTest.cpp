@@ -5,8 +5,7 @@
 #include "ClientPasswordDialog.h"
 #include "EditExport.h"
 #include "Headless.h"
-#include "RegStores.h"
-#include "FaultyStore.h"
+#include "MemoryStore.h"
 
 namespace korvel {
 namespace {
@@ -280,7 +279,7 @@ TEST_F(EditorDialog, HelpDoesNothingAndEnterEndsWithoutTheQuestion) {
 // The edit export's sequence: reload, run, store whichever way it closed.
 class EditSequence : public EditorDialog {
  protected:
-  std::shared_ptr<TMemoryRegStore> Store = std::make_shared<TMemoryRegStore>();
+  std::shared_ptr<test::TMemoryStore> Store = std::make_shared<test::TMemoryStore>();
 };
 
 TEST_F(EditSequence, EscAfterNewAndDeleteStoresTheListAsLeft) {
@@ -316,18 +315,19 @@ TEST_F(EditSequence, EscAfterNewAndDeleteStoresTheListAsLeft) {
 // all is not blamed on record 0. Either way the list in memory is kept.
 TEST_F(EditSequence, AStoreThatCannotBeWrittenIsReportedAndTheListKept) {
   struct Case {
-    test::TFaultyStore::TRule Fail;
+    bool RefuseSaves;
+    int RefuseRecord;
     const char* Message;
   } cases[] = {
-      {test::FailOp(test::TStoreOp::Commit), "The password store could not be opened for writing"},
-      {test::FailOp(test::TStoreOp::Begin), "The password store could not be opened for writing"},
-      {test::FailWritingRecord(1), "Error Writing Password 1"},
+      {true, -1, "The password store could not be opened for writing"},
+      {false, 1, "Error Writing Password 1"},
   };
   for (const Case& c : cases) {
-    auto faulty = std::make_shared<test::TFaultyStore>();
+    auto faulty = std::make_shared<test::TMemoryStore>();
     TZORVAModule module(faulty);
     module.ClientPasswords->Add(std::make_unique<TClientPassword>("first"));
-    faulty->Fail = c.Fail;
+    faulty->RefuseSaves = c.RefuseSaves;
+    faulty->RefuseRecord = c.RefuseRecord;
     Script->Messages.clear();
     Script->InputAnswers.push_back("kept");
     Script->Drivers.push_back([](THeadlessDialog& ui) { ui.Click(D::IdNew); });

@@ -5,26 +5,21 @@
 
 #include "ModuleInstance.h"
 #include "zorva.h"
-#include "RegStores.h"
+#include "MemoryStore.h"
 
 namespace korvel {
 namespace {
 
-std::shared_ptr<TMemoryRegStore> StoreWith(const char* prompt, const char* type) {
-  auto store = std::make_shared<TMemoryRegStore>();
-  auto session = store->Begin(TRegAccess::Write);
-  auto r = session->LocalMachine().Create(std::string(kZorvaKeyPath) + "\\ClientPasswords\\0");
-  SetText(*r, "Tag", "bbs");
-  SetText(*r, "Challenge", prompt);
-  SetText(*r, "String", "pw");
-  SetText(*r, "Type", type);
-  session->Commit();
+std::shared_ptr<test::TMemoryStore> StoreWith(const char* prompt, const char* type) {
+  auto store = std::make_shared<test::TMemoryStore>();
+  store->Passwords.HasList = true;
+  store->Passwords.Records = {RecordFromTexts("bbs", prompt, "pw", type)};
   return store;
 }
 
 class Exports : public ::testing::Test {
  protected:
-  std::shared_ptr<TMemoryRegStore> Store = StoreWith("BBS>", "MD2");
+  std::shared_ptr<test::TMemoryStore> Store = StoreWith("BBS>", "MD2");
   void SetUp() override {
     ZorvaProcessAttach([this] { return std::make_unique<TZORVAModule>(Store); });
   }
@@ -76,9 +71,7 @@ TEST_F(Exports, TheModuleLivesFromFirstAttachToLastDetach) {
   ZorvaProcessDetach();
   EXPECT_EQ(ZorvaModule(), nullptr);
   // The last detach saved the list.
-  auto session = Store->Begin(TRegAccess::Read);
-  auto r = session->LocalMachine().Open(std::string(kZorvaKeyPath) + "\\ClientPasswords\\0");
-  EXPECT_EQ(QueryText(*r, "Tag"), "renamed");
+  EXPECT_EQ(Store->Passwords.Records.at(0).Tag, "renamed");
   ZorvaProcessDetach();  // one detach too many changes nothing
   EXPECT_EQ(ZorvaModule(), nullptr);
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "ZORVAModule.h"
-#include "RegStores.h"
 
 namespace korvel {
 namespace {

@@ -7,7 +7,6 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
-#include "FaultyStore.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -28,24 +27,18 @@ TClientPassword Record(std::string tag, std::string prompt, std::string password
 
 class ClientPasswordStore : public ::testing::TestWithParam<TStoreKind> {
  protected:
-  std::shared_ptr<TRegStore> Store = GetParam().Make();
+  test::TStores Stores = GetParam().Make();
+  std::shared_ptr<TPasswordStore> Store = Stores.Passwords;
 
-  // Runs `edit` on the ZORVA key inside one committed write session.
+  // Runs `edit` on the ZORVA key as the store keeps it.
   template <typename F>
   void EditStore(F edit) {
-    auto session = Store->Begin(TRegAccess::Write);
-    ASSERT_TRUE(session);
-    auto key = session->LocalMachine().Create(kZorvaKeyPath);
-    ASSERT_TRUE(key);
-    edit(*key);
-    ASSERT_TRUE(session->Commit());
+    Stores.EditKey(kZorvaKeyPath, edit);
   }
   template <typename F>
   void ReadStore(F read) {
-    auto session = Store->Begin(TRegAccess::Read);
-    auto key = session->LocalMachine().Open(kZorvaKeyPath);
-    ASSERT_TRUE(key);
-    read(*key);
+    TRegNode key = Stores.Key(kZorvaKeyPath);
+    read(key);
   }
   void StoreRecords(const std::vector<TClientPassword>& records) {
     TZORVAModule module(Store);
@@ -66,14 +59,14 @@ TEST_P(ClientPasswordStore, FirstStartFindsNothingAndWritesTheDefaults) {
     EXPECT_EQ(module.MajorVersion, 1u);
     EXPECT_EQ(module.Build, 1u);
   }  // the unload writes the store
-  ReadStore([](TRegKey& key) {
-    EXPECT_EQ(QueryDword(key, "MajorVersion"), 1u);
-    EXPECT_EQ(QueryDword(key, "MinorVersion"), 0u);
-    EXPECT_EQ(QueryDword(key, "Build"), 1u);
-    EXPECT_EQ(QueryDword(key, "InstallationDate"), 0u);
-    auto list = key.Open("ClientPasswords");
+  ReadStore([](TRegNode& key) {
+    EXPECT_EQ(key.Dword("MajorVersion"), 1u);
+    EXPECT_EQ(key.Dword("MinorVersion"), 0u);
+    EXPECT_EQ(key.Dword("Build"), 1u);
+    EXPECT_EQ(key.Dword("InstallationDate"), 0u);
+    const TRegNode* list = key.Find("ClientPasswords");
     ASSERT_TRUE(list);
-    EXPECT_EQ(list->SubKeyCount(), 0u);
+    EXPECT_EQ(list->Keys.size(), 0u);
   });
 }
 
@@ -87,23 +80,21 @@ TEST_P(ClientPasswordStore, RecordsComeBackInOrderWithTheStoredLayout) {
   };
   StoreRecords(records);
   EXPECT_EQ(Loaded(), records);
-  bool registry = GetParam().Name == "registry";
-  ReadStore([&](TRegKey& key) {
-    auto list = key.Open("ClientPasswords");
-    ASSERT_EQ(list->SubKeyCount(), 5u);
-    auto first = list->Open("0");
+  ReadStore([&](TRegNode& key) {
+    const TRegNode* list = key.Find("ClientPasswords");
+    ASSERT_EQ(list->Keys.size(), 5u);
+    const TRegNode* first = list->Find("0");
     ASSERT_TRUE(first);
     // Texts are written without a terminating zero; Wine's registry reports
     // them with one added, so there either form counts.
-    auto tag = first->Query("Tag");
+    const TRegValue* tag = first->Value("Tag");
     ASSERT_TRUE(tag);
-    if (registry && tag->Data == std::string("node\0", 5)) tag->Data.pop_back();
-    EXPECT_EQ(tag, (TRegValue{kRegSz, "node"}));
-    EXPECT_EQ(QueryText(*first, "Type"), "M5");
-    EXPECT_EQ(QueryText(*list->Open("1"), "Type"), "MD2");
-    EXPECT_EQ(QueryText(*list->Open("2"), "Type"), "MD5");
-    EXPECT_EQ(QueryText(*list->Open("3"), "Type"), "ITANET");
-    EXPECT_EQ(QueryText(*list->Open("4"), "Type"), "FLEXNET");
+    EXPECT_EQ(*tag, (TRegValue{kRegSz, "node"}));
+    EXPECT_EQ(first->Text("Type"), "M5");
+    EXPECT_EQ(list->Find("1")->Text("Type"), "MD2");
+    EXPECT_EQ(list->Find("2")->Text("Type"), "MD5");
+    EXPECT_EQ(list->Find("3")->Text("Type"), "ITANET");
+    EXPECT_EQ(list->Find("4")->Text("Type"), "FLEXNET");
   });
 }
 
@@ -117,9 +108,9 @@ TEST_P(ClientPasswordStore, TypeTextsAreReadByTheirFirstCharacters) {
                {"MD", 1, ""},       {"MD5", 2, ""},       {"mD5", 2, ""},
                {"ITANET", 3, ""},   {"Ixyz", 3, ""},      {"flexnet", 4, ""},
                {"SHA", 1, ""},      {"9", 1, ""},         {"", 1, ""}};
-  EditStore([&](TRegKey& key) {
+  EditStore([&](TRegNode& key) {
     for (std::size_t i = 0; i < std::size(cases); ++i)
-      SetText(*key.Create("ClientPasswords\\" + std::to_string(i)), "Type", cases[i].text);
+      key.Create("ClientPasswords\\" + std::to_string(i))->SetText("Type", cases[i].text);
   });
   auto loaded = Loaded();
   ASSERT_EQ(loaded.size(), std::size(cases));
@@ -130,18 +121,18 @@ TEST_P(ClientPasswordStore, TypeTextsAreReadByTheirFirstCharacters) {
 }
 
 TEST_P(ClientPasswordStore, VersionValuesAreCarriedThroughLoadAndSave) {
-  EditStore([](TRegKey& key) {
-    SetDword(key, "MajorVersion", 7);
-    SetDword(key, "MinorVersion", 8);
-    SetDword(key, "Build", 900);
-    SetDword(key, "InstallationDate", 0x12345678);
+  EditStore([](TRegNode& key) {
+    key.SetDword("MajorVersion", 7);
+    key.SetDword("MinorVersion", 8);
+    key.SetDword("Build", 900);
+    key.SetDword("InstallationDate", 0x12345678);
   });
   { TZORVAModule module(Store); }
-  ReadStore([](TRegKey& key) {
-    EXPECT_EQ(QueryDword(key, "MajorVersion"), 7u);
-    EXPECT_EQ(QueryDword(key, "MinorVersion"), 8u);
-    EXPECT_EQ(QueryDword(key, "Build"), 900u);
-    EXPECT_EQ(QueryDword(key, "InstallationDate"), 0x12345678u);
+  ReadStore([](TRegNode& key) {
+    EXPECT_EQ(key.Dword("MajorVersion"), 7u);
+    EXPECT_EQ(key.Dword("MinorVersion"), 8u);
+    EXPECT_EQ(key.Dword("Build"), 900u);
+    EXPECT_EQ(key.Dword("InstallationDate"), 0x12345678u);
   });
 }
 
@@ -152,9 +143,9 @@ TEST_P(ClientPasswordStore, ElevenAndMoreRecordsKeepTheirSavedOrder) {
   StoreRecords(records);
   EXPECT_EQ(Loaded(), records);
   // Names that are not numbers come after the numbered ones.
-  EditStore([](TRegKey& key) {
-    SetText(*key.Create("ClientPasswords\\extra"), "Tag", "extra");
-    SetText(*key.Create("ClientPasswords\\007"), "Tag", "seven again");
+  EditStore([](TRegNode& key) {
+    key.Create("ClientPasswords\\extra")->SetText("Tag", "extra");
+    key.Create("ClientPasswords\\007")->SetText("Tag", "seven again");
   });
   auto loaded = Loaded();
   ASSERT_EQ(loaded.size(), 25u);
@@ -167,24 +158,24 @@ TEST_P(ClientPasswordStore, ElevenAndMoreRecordsKeepTheirSavedOrder) {
 TEST_P(ClientPasswordStore, SavingAfterADeleteRenumbersWithoutGaps) {
   StoreRecords({Record("a", "", "", kMD2), Record("b", "", "", kMD2), Record("c", "", "", kMD2)});
   StoreRecords({Record("a", "", "", kMD2), Record("c", "", "", kMD2)});
-  ReadStore([](TRegKey& key) {
-    auto list = key.Open("ClientPasswords");
-    EXPECT_EQ(list->SubKeyCount(), 2u);
-    EXPECT_EQ(QueryText(*list->Open("1"), "Tag"), "c");
-    EXPECT_FALSE(list->Open("2"));
+  ReadStore([](TRegNode& key) {
+    const TRegNode* list = key.Find("ClientPasswords");
+    EXPECT_EQ(list->Keys.size(), 2u);
+    EXPECT_EQ(list->Find("1")->Text("Tag"), "c");
+    EXPECT_FALSE(list->Find("2"));
   });
 }
 
 TEST_P(ClientPasswordStore, DamagedRecordsReadAsFarAsTheyGo) {
-  EditStore([](TRegKey& key) {
-    SetText(key, "MajorVersion", "not a number");
-    key.Set("Build", TRegValue{kRegDword, "12"});  // wrong size
-    auto r0 = key.Create("ClientPasswords\\0");
-    SetText(*r0, "Tag", "long");
-    SetText(*r0, "String", std::string(300, 'p'));
-    r0->Set("Challenge", TRegValue{kRegSz, std::string("with zero\0", 10)});
-    auto r1 = key.Create("ClientPasswords\\1");  // no values at all
-    SetDword(*r1, "Type", 2);                   // and a Type of the wrong type
+  EditStore([](TRegNode& key) {
+    key.SetText("MajorVersion", "not a number");
+    key.SetValue("Build", TRegValue{kRegDword, "12"});  // wrong size
+    TRegNode* r0 = key.Create("ClientPasswords\\0");
+    r0->SetText("Tag", "long");
+    r0->SetText("String", std::string(300, 'p'));
+    r0->SetValue("Challenge", TRegValue{kRegSz, std::string("with zero\0", 10)});
+    TRegNode* r1 = key.Create("ClientPasswords\\1");  // no values at all
+    r1->SetDword("Type", 2);                   // and a Type of the wrong type
   });
   TZORVAModule module(Store);
   EXPECT_EQ(module.MajorVersion, 1u);
@@ -201,7 +192,7 @@ TEST_P(ClientPasswordStore, DamagedRecordsReadAsFarAsTheyGo) {
 TEST_P(ClientPasswordStore, AMissingListLeavesTheListInMemoryAlone) {
   StoreRecords({Record("a", "", "", kMD2)});
   TZORVAModule module(Store);
-  EditStore([](TRegKey& key) { key.DeleteTree("ClientPasswords"); });
+  EditStore([](TRegNode& key) { key.Erase("ClientPasswords"); });
   module.LoadClientPasswords();
   EXPECT_EQ(module.ClientPasswords->Count(), 1);
 }
@@ -218,9 +209,9 @@ TEST_P(ClientPasswordStore, ThousandsOfRecordsRoundTrip) {
 TEST_P(ClientPasswordStore, UnloadWithNothingInBetweenRewritesTheStore) {
   StoreRecords({Record("a", "x", "y", kMD5)});
   TZORVAModule module(Store);
-  EditStore([](TRegKey& key) { key.DeleteValue("Build"); });
+  EditStore([](TRegNode& key) { key.EraseValue("Build"); });
   EXPECT_TRUE(module.SaveAtUnload());
-  ReadStore([](TRegKey& key) { EXPECT_EQ(QueryDword(key, "Build"), 1u); });
+  ReadStore([](TRegNode& key) { EXPECT_EQ(key.Dword("Build"), 1u); });
 }
 
 TEST_P(ClientPasswordStore, UnloadNeverRevertsAnEditSavedElsewhere) {
@@ -241,9 +232,9 @@ TEST_P(ClientPasswordStore, UnloadNeverRevertsAnEditSavedElsewhere) {
 TEST_P(ClientPasswordStore, UnloadNeverRevertsVersionValuesSavedElsewhere) {
   StoreRecords({Record("a", "x", "y", kMD5)});
   auto longRunning = std::make_unique<TZORVAModule>(Store);
-  EditStore([](TRegKey& key) { SetDword(key, "Build", 77); });  // an import meanwhile
+  EditStore([](TRegNode& key) { key.SetDword("Build", 77); });  // an import meanwhile
   EXPECT_FALSE(longRunning->SaveAtUnload());
-  ReadStore([](TRegKey& key) { EXPECT_EQ(QueryDword(key, "Build"), 77u); });
+  ReadStore([](TRegNode& key) { EXPECT_EQ(key.Dword("Build"), 77u); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ClientPasswordStore, ::testing::ValuesIn(StoreKinds()),
@@ -255,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, ClientPasswordStore, ::testing::ValuesIn(Stor
 TEST(ClientPasswordStoreFailure, AnUnreadableStoreIsNeverWritten) {
   std::string path = test::MakeTempDir() + "/registry.reg";
   ASSERT_EQ(mkdir(path.c_str(), 0700), 0);  // what stands there cannot be read as a file
-  std::shared_ptr<TRegStore> store = MakeFileRegStore(path);
+  auto store = std::make_shared<TFileStore>(path);
   testing::internal::CaptureStderr();
   {
     TZORVAModule module(store);
@@ -274,142 +265,29 @@ TEST(ClientPasswordStoreFailure, AnUnreadableStoreIsNeverWritten) {
   std::string damaged = test::MakeTempDir() + "/registry.reg";
   test::WriteFileBytes(damaged, "REGEDIT4\r\nnot registry\r\n");
   testing::internal::CaptureStderr();
-  { TZORVAModule module(MakeFileRegStore(damaged)); }
+  { TZORVAModule module(std::make_shared<TFileStore>(damaged)); }
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 #endif
 
 TEST(ClientPasswordStoreFailure, SaveFailuresNameTheRecordOrTheStore) {
   struct Case {
-    test::TFaultyStore::TRule Fail;
+    bool RefuseSaves;
+    int RefuseRecord;
     int Result;
-  } cases[] = {
-      {test::FailOp(test::TStoreOp::Begin), kStoreNotWritable},
-      {test::FailOp(test::TStoreOp::Commit), kStoreNotWritable},
-      {test::FailOp(test::TStoreOp::DeleteTree), kStoreNotWritable},
-      {test::FailWritingRecord(0), 0},
-      {test::FailWritingRecord(2), 2},
-  };
+  } cases[] = {{true, -1, kStoreNotWritable}, {false, 0, 0}, {false, 2, 2}};
   for (const Case& c : cases) {
-    auto faulty = std::make_shared<test::TFaultyStore>();
-    TZORVAModule module(faulty);
+    auto store = std::make_shared<test::TMemoryStore>();
+    TZORVAModule module(store);
     for (const char* tag : {"a", "b", "c"})
       module.ClientPasswords->Add(std::make_unique<TClientPassword>(Record(tag, "x", "y", kMD5)));
-    faulty->Fail = c.Fail;
+    store->RefuseSaves = c.RefuseSaves;
+    store->RefuseRecord = c.RefuseRecord;
     EXPECT_EQ(module.SaveClientPasswords(), c.Result);
     EXPECT_EQ(module.ClientPasswords->Count(), 3);  // the list is kept
-    faulty->Fail = [](test::TStoreOp, const std::string&) { return false; };
+    store->RefuseSaves = false;
+    store->RefuseRecord = -1;
     EXPECT_EQ(module.SaveClientPasswords(), kAllWritten);
-  }
-}
-
-// Writes as the registry does, for stopping a save at any point: each key and
-// value on its own, a tree removed one key at a time from the bottom up, and
-// nothing more once the budget of changes is spent (the program was killed;
-// what it wrote stays).
-struct TBudget {
-  int Left;
-  bool Stopped = false;
-  bool Spend() {
-    Stopped = Stopped || Left-- == 0;
-    return !Stopped;
-  }
-};
-
-class TStoppingKey final : public TRegKey {
- public:
-  TStoppingKey(TRegKey& inner, TBudget& budget) : Inner(&inner), Budget(budget) {}
-  TStoppingKey(std::unique_ptr<TRegKey> owned, TBudget& budget)
-      : Owned(std::move(owned)), Inner(Owned.get()), Budget(budget) {}
-
-  std::unique_ptr<TRegKey> Open(std::string_view path) override { return Wrap(Inner->Open(path)); }
-  std::unique_ptr<TRegKey> Create(std::string_view path) override {
-    if (auto key = Inner->Open(path)) return Wrap(std::move(key));
-    return Budget.Spend() ? Wrap(Inner->Create(path)) : nullptr;
-  }
-  uint32_t SubKeyCount() override { return Inner->SubKeyCount(); }
-  std::optional<std::string> SubKeyName(uint32_t index) override { return Inner->SubKeyName(index); }
-  std::optional<TRegValue> Query(std::string_view name) override { return Inner->Query(name); }
-  std::optional<std::string> ValueName(uint32_t index) override { return Inner->ValueName(index); }
-  bool Set(std::string_view name, const TRegValue& value) override {
-    return Budget.Spend() && Inner->Set(name, value);
-  }
-  bool DeleteValue(std::string_view name) override {
-    return Budget.Spend() && Inner->DeleteValue(name);
-  }
-  bool DeleteTree(std::string_view path) override {
-    auto key = Open(path);
-    if (!key) return true;
-    while (auto name = key->SubKeyName(0))
-      if (!key->DeleteTree(*name)) return false;
-    return Budget.Spend() && Inner->DeleteTree(path);
-  }
-
- private:
-  std::unique_ptr<TRegKey> Wrap(std::unique_ptr<TRegKey> key) {
-    return key ? std::make_unique<TStoppingKey>(std::move(key), Budget) : nullptr;
-  }
-  std::unique_ptr<TRegKey> Owned;
-  TRegKey* Inner;
-  TBudget& Budget;
-};
-
-// A save stopped at any point leaves a store whose next load gives the old
-// list or the new one, whole. Also when the save that stops follows one that
-// stopped, and when there was no list before.
-TEST(ClientPasswordStoreFailure, ASaveStoppedAtAnyPointLoadsTheOldListOrTheNewOne) {
-  auto list = [](std::initializer_list<const char*> tags) {
-    TClientPasswordList records;
-    for (const char* tag : tags)
-      records.Add(std::make_unique<TClientPassword>(Record(tag, tag, "pw", kMD5)));
-    return records;
-  };
-  const TClientPasswordList first = list({"a", "b", "c"}), second = list({"d", "e"}),
-                            third = list({"f", "g", "h", "i"});
-  // Saves `records`, stopping after `budget` changes of the store. True when
-  // the save was not stopped.
-  auto save = [](std::shared_ptr<TRegNode>& root, const TClientPasswordList& records,
-                 int budget) {
-    TMemoryRegStore memory(root);
-    auto session = memory.Begin(TRegAccess::Write);
-    TBudget spent{budget};
-    TStoppingKey machine(session->LocalMachine(), spent);
-    int result = WriteClientPasswords(machine, {}, records);
-    EXPECT_TRUE(session->Commit());
-    EXPECT_EQ(result == kAllWritten, !spent.Stopped);
-    root = memory.Root;
-    return !spent.Stopped;
-  };
-  auto load = [](const std::shared_ptr<TRegNode>& root) {
-    TMemoryRegStore store(root);
-    auto session = store.Begin(TRegAccess::Read);
-    TZorvaVersions versions;
-    TClientPasswordList records;
-    ReadClientPasswords(session->LocalMachine(), versions, records);
-    return records.Snapshot();
-  };
-  for (bool listBefore : {false, true}) {
-    auto before = std::make_shared<TRegNode>();
-    if (listBefore) {
-      ASSERT_TRUE(save(before, first, -1));
-    }
-    const auto old = load(before);
-    bool finished = false;
-    for (int stop = 0; !finished; ++stop) {
-      auto root = before->Clone();
-      finished = save(root, second, stop);
-      const auto loaded = load(root);
-      ASSERT_TRUE(loaded == second.Snapshot() || (!finished && loaded == old))
-          << "stopped after " << stop;
-      bool finishedAgain = false;
-      for (int stopAgain = 0; !finishedAgain; ++stopAgain) {
-        auto again = root->Clone();
-        finishedAgain = save(again, third, stopAgain);
-        const auto reloaded = load(again);
-        ASSERT_TRUE(reloaded == third.Snapshot() || (!finishedAgain && reloaded == loaded))
-            << "stopped after " << stop << ", then after " << stopAgain;
-      }
-    }
   }
 }
 

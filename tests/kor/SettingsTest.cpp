@@ -12,24 +12,17 @@ using test::TStoreKind;
 
 class KorSettings : public ::testing::TestWithParam<TStoreKind> {
  protected:
-  std::shared_ptr<TRegStore> Store = GetParam().Make();
+  test::TStores Stores = GetParam().Make();
 
   TKorSettings Load() {
-    auto session = Store->Begin(TRegAccess::Read);
     TKorSettings settings;
-    LoadKorSettings(session->LocalMachine(), settings);
+    Stores.Settings->Load(settings);
     return settings;
   }
-  void Save(const TKorSettings& settings) {
-    auto session = Store->Begin(TRegAccess::Write);
-    EXPECT_TRUE(SaveKorSettings(session->LocalMachine(), settings));
-    session->Commit();
-  }
+  void Save(const TKorSettings& settings) { EXPECT_TRUE(Stores.Settings->Save(settings)); }
   template <typename F>
   void Edit(F edit) {
-    auto session = Store->Begin(TRegAccess::Write);
-    edit(*session->LocalMachine().Create(kKorKeyPath));
-    session->Commit();
+    Stores.EditKey(kKorKeyPath, edit);
   }
 };
 
@@ -40,19 +33,17 @@ TEST_P(KorSettings, FirstStartWritesAllElevenValuesWithTheirDefaults) {
   EXPECT_EQ(settings.HelpFile, "KOR.HLP");
   EXPECT_EQ(settings.EffectiveHotKey(), 0);
   Save(settings);
-  auto session = Store->Begin(TRegAccess::Read);
-  auto key = session->LocalMachine().Open(kKorKeyPath);
-  ASSERT_TRUE(key);
-  auto hotkey = key->Open(kHotkeyKey);
+  TRegNode key = Stores.Key(kKorKeyPath);
+  const TRegNode* hotkey = key.Find(kHotkeyKey);
   ASSERT_TRUE(hotkey);
   const std::pair<const char*, uint32_t> values[] = {
       {"MajorVersion", 3}, {"MinorVersion", 0}, {"Build", 1}, {"InstallationDate", 0},
       {"CopyChallangeFromClipboard", 0}, {"TopmostWindow", 0}, {"CaptionHeight", 52},
       {"IconizeAfterUse", 0}, {"CopyToClipboard", 0}};
-  for (const auto& [name, value] : values) EXPECT_EQ(QueryDword(*key, name), value) << name;
-  EXPECT_EQ(QueryDword(*hotkey, "HotkeyActivation"), 0u);
-  EXPECT_EQ(QueryDword(*hotkey, "HotkeyValue"), 0u);
-  EXPECT_FALSE(key->Query("HelpFilename"));  // read, never written
+  for (const auto& [name, value] : values) EXPECT_EQ(key.Dword(name), value) << name;
+  EXPECT_EQ(hotkey->Dword("HotkeyActivation"), 0u);
+  EXPECT_EQ(hotkey->Dword("HotkeyValue"), 0u);
+  EXPECT_FALSE(key.Value("HelpFilename"));  // read, never written
 }
 
 TEST_P(KorSettings, StoredValuesComeBackAndKeepTheirLow16Bits) {
@@ -61,9 +52,9 @@ TEST_P(KorSettings, StoredValuesComeBackAndKeepTheirLow16Bits) {
   settings.SetCaptionHeight(77);
   settings.MajorVersion = 0x12345678;
   Save(settings);
-  Edit([](TRegKey& key) {
-    SetDword(key, "IconizeAfterUse", 0x00010002);  // only the low 16 bits count
-    SetText(key, "HelpFilename", "C:\\HELP\\KOR.HLP");
+  Edit([](TRegNode& key) {
+    key.SetDword("IconizeAfterUse", 0x00010002);  // only the low 16 bits count
+    key.SetText("HelpFilename", "C:\\HELP\\KOR.HLP");
   });
   TKorSettings loaded = Load();
   EXPECT_EQ(loaded.EffectiveHotKey(), 0x0675);
@@ -83,9 +74,9 @@ TEST_P(KorSettings, WithoutTheHotkeyKeyEverySettingIsDefaultButTheHelpFile) {
   settings.Settings.TopmostWindow = 1;
   settings.MajorVersion = 9;
   Save(settings);
-  Edit([](TRegKey& key) {
-    key.DeleteTree(kHotkeyKey);
-    SetText(key, "HelpFilename", "OTHER.HLP");
+  Edit([](TRegNode& key) {
+    key.Erase(kHotkeyKey);
+    key.SetText("HelpFilename", "OTHER.HLP");
   });
   TKorSettings loaded = Load();
   EXPECT_EQ(loaded.Settings.TopmostWindow, 0);
@@ -97,22 +88,22 @@ TEST_P(KorSettings, OddValuesFallBackToTheirDefaults) {
   TKorSettings settings;
   settings.Settings.TopmostWindow = 1;
   Save(settings);
-  Edit([](TRegKey& key) {
-    key.DeleteValue("CaptionHeight");         // one value missing
-    SetDword(key, "HelpFilename", 5);          // a number, not a text
-    SetText(key, "TopmostWindow", "1");        // a text, not a number
+  Edit([](TRegNode& key) {
+    key.EraseValue("CaptionHeight");         // one value missing
+    key.SetDword("HelpFilename", 5);          // a number, not a text
+    key.SetText("TopmostWindow", "1");        // a text, not a number
   });
   TKorSettings loaded = Load();
   EXPECT_EQ(loaded.CaptionHeight, 52);
   EXPECT_EQ(loaded.HelpFile, "KOR.HLP");
   EXPECT_EQ(loaded.Settings.TopmostWindow, 0);
-  Edit([](TRegKey& key) { SetText(key, "HelpFilename", std::string(300, 'h')); });
+  Edit([](TRegNode& key) { key.SetText("HelpFilename", std::string(300, 'h')); });
   EXPECT_EQ(Load().HelpFile.size(), 259u);
 }
 
 TEST_P(KorSettings, ACaptionHeightOf100OrMoreIsKeptUntilAValidOneIsConfirmed) {
   Save(TKorSettings{});
-  Edit([](TRegKey& key) { SetDword(key, "CaptionHeight", 120); });
+  Edit([](TRegNode& key) { key.SetDword("CaptionHeight", 120); });
   TKorSettings loaded = Load();
   EXPECT_EQ(loaded.CaptionHeight, 120);
   EXPECT_STREQ(loaded.Settings.CaptionHeightText, "12");

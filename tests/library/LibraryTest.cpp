@@ -14,17 +14,18 @@ namespace {
 
 class Library : public ::testing::Test {
  protected:
-  std::shared_ptr<TRegStore> Store;
+  test::TStores Stores;
+  std::shared_ptr<TPasswordStore> Store;
 
   void SetUp() override {
 #ifdef _WIN32
-    Store = MakeWin32RegStore();
-    test::ClearCalvek(*Store);
+    Stores = test::RegistryStores();
 #else
     std::string path = test::MakeTempDir() + "/registry.reg";
     setenv("KORVEL_STORE", path.c_str(), 1);
-    Store = MakeFileRegStore(path);
+    Stores = test::FileStores(path);
 #endif
+    Store = Stores.Passwords;
   }
 
   std::unique_ptr<test::TChildProcess> StartHolder() {
@@ -109,16 +110,13 @@ TEST_F(Library, AnswersEachTypeEndToEnd) {
 TEST_F(Library, UnloadRewritesTheStoreWhenNothingChangedMeanwhile) {
   StoreRecords({{"BBS>", "md2"}});
   auto holder = StartHolder();
-  {
-    auto session = Store->Begin(TRegAccess::Write);
-    session->LocalMachine().Open(kZorvaKeyPath)->DeleteValue("Build");
-    session->Commit();
-  }
+  Stores.EditKey(kZorvaKeyPath, [](TRegNode& key) { key.EraseValue("Build"); });
   Finish(*holder);
-  auto session = Store->Begin(TRegAccess::Read);
-  auto key = session->LocalMachine().Open(kZorvaKeyPath);
-  EXPECT_EQ(QueryDword(*key, "Build"), 1u);
-  EXPECT_EQ(QueryText(*key->Open("ClientPasswords\\0"), "Type"), "MD2");
+  TRegNode key = Stores.Key(kZorvaKeyPath);
+  EXPECT_EQ(key.Dword("Build"), 1u);
+  const TRegNode* record = key.Find("ClientPasswords\\0");
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->Text("Type"), "MD2");
 }
 
 TEST_F(Library, UnloadKeepsAnEditSavedByAnotherProcess) {

@@ -7,24 +7,18 @@
 
 #include "MakePassFrame.h"
 #include "Win32Dialogs.h"
-#include "Win32RegStore.h"
+#include "RegistryStore.h"
 
 namespace korvel {
 namespace {
 
 class TWinPass {
  public:
-  explicit TWinPass(std::shared_ptr<TRegStore> store) : Store(std::move(store)) {
-    if (auto session = Store->Begin(TRegAccess::Read))
-      LoadKorSettings(session->LocalMachine(), Settings);
+  explicit TWinPass(std::shared_ptr<TKorSettingsStore> store) : Store(std::move(store)) {
+    Store->Load(Settings);
   }
   // The settings are written at every normal end, changed or not.
-  ~TWinPass() {
-    if (auto session = Store->Begin(TRegAccess::Write)) {
-      SaveKorSettings(session->LocalMachine(), Settings);
-      session->Commit();
-    }
-  }
+  ~TWinPass() { Store->Save(Settings); }
 
   int Run(HINSTANCE instance, bool noSplash) {
     TMakePassFrame frame(Settings, noSplash);
@@ -43,7 +37,7 @@ class TWinPass {
   TKorSettings Settings;
 
  private:
-  std::shared_ptr<TRegStore> Store;
+  std::shared_ptr<TKorSettingsStore> Store;
 };
 
 }  // namespace
@@ -62,6 +56,6 @@ int main(int argc, char** argv) {
     if ((arg[0] == '-' || arg[0] == '/') && std::toupper(static_cast<unsigned char>(arg[1])) == 'Q')
       noSplash = true;
   }
-  TWinPass application(MakeWin32RegStore());
+  TWinPass application(std::make_shared<TRegistryStore>());
   return application.Run(GetModuleHandleA(nullptr), noSplash);
 }

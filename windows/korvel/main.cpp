@@ -9,7 +9,7 @@
 
 #include "Clipboard.h"
 #include "Korvel.h"
-#include "Win32RegStore.h"
+#include "RegistryStore.h"
 
 namespace {
 
@@ -51,6 +51,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   korvel::cli::TConsole console{std::cin, std::cout, std::cerr, ReadPassword, CopyToClipboard};
   console.IsTerminal = _isatty(_fileno(stdin)) != 0;
-  std::shared_ptr<korvel::TRegStore> store = korvel::MakeWin32RegStore();
+  std::shared_ptr<korvel::TPasswordStore> store = std::make_shared<korvel::TRegistryStore>();
   return korvel::cli::Run(args, store, console);
 }

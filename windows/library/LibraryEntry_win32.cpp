@@ -9,12 +9,12 @@
 #include "EditExport.h"
 #include "ModuleInstance.h"
 #include "Win32Dialogs.h"
-#include "Win32RegStore.h"
+#include "RegistryStore.h"
 
 namespace {
 
 std::unique_ptr<korvel::TZORVAModule> MakeModule() {
-  return std::make_unique<korvel::TZORVAModule>(korvel::MakeWin32RegStore());
+  return std::make_unique<korvel::TZORVAModule>(std::make_shared<korvel::TRegistryStore>());
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The store backends: the same key semantics on each, and for the file store
-// its permissions, its locking and its atomic replacement.
+// The file store: its permissions, its locking, its atomic replacement, and
+// what it does with files that are no store of its own.
 #include <gtest/gtest.h>
 
 #include "FileIO.h"
+#include "FileStore.h"
 #include "TestStores.h"
 
 #ifndef _WIN32
@@ -13,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -21,79 +23,47 @@
 namespace korvel {
 namespace {
 
-using test::StoreKinds;
-using test::TStoreKind;
-
-class RegStore : public ::testing::TestWithParam<TStoreKind> {};
-
-TEST_P(RegStore, KeysValuesAndTreesBehaveLikeTheRegistry) {
-  auto store = GetParam().Make();
-  {
-    auto session = store->Begin(TRegAccess::Write);
-    TRegKey& machine = session->LocalMachine();
-    EXPECT_FALSE(machine.Open("SOFTWARE\\Calvek\\Test"));
-    auto key = machine.Create("SOFTWARE\\Calvek\\Test\\Deep\\Down");
-    ASSERT_TRUE(key);
-    EXPECT_TRUE(SetText(*key, "Text", "hello"));
-    EXPECT_TRUE(SetDword(*key, "Number", 0xDEADBEEF));
-    EXPECT_TRUE(key->Create("x"));
-    EXPECT_TRUE(key->Create("y"));
-    ASSERT_TRUE(session->Commit());
-  }
-  {
-    auto session = store->Begin(TRegAccess::Read);
-    auto key = session->LocalMachine().Open("SOFTWARE\\Calvek\\Test\\Deep\\Down");
-    ASSERT_TRUE(key);
-    EXPECT_EQ(QueryText(*key, "text"), "hello");
-    EXPECT_EQ(QueryDword(*key, "NUMBER"), 0xDEADBEEFu);
-    auto raw = key->Query("Text");
-    ASSERT_TRUE(raw);
-    EXPECT_EQ(raw->Type, kRegSz);
-    // Written without a terminating zero. Wine's RegQueryValueExA reports
-    // such a text with one added, so the registry may show either.
-    if (GetParam().Name == "registry" && raw->Data == std::string("hello\0", 6))
-      raw->Data.pop_back();
-    EXPECT_EQ(raw->Data, "hello");
-    EXPECT_EQ(key->SubKeyCount(), 2u);
-    EXPECT_EQ(key->SubKeyName(0), "x");
-    EXPECT_EQ(key->SubKeyName(1), "y");
-    EXPECT_FALSE(key->SubKeyName(2));
-  }
-  {
-    auto session = store->Begin(TRegAccess::Write);
-    TRegKey& machine = session->LocalMachine();
-    EXPECT_TRUE(machine.DeleteTree("SOFTWARE\\Calvek\\Test\\Deep"));
-    EXPECT_TRUE(machine.DeleteTree("SOFTWARE\\Calvek\\Test\\Deep"));  // already gone
-    ASSERT_TRUE(session->Commit());
-  }
-  auto session = store->Begin(TRegAccess::Read);
-  EXPECT_FALSE(session->LocalMachine().Open("SOFTWARE\\Calvek\\Test\\Deep"));
-  EXPECT_TRUE(session->LocalMachine().Open("SOFTWARE\\Calvek\\Test"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Backends, RegStore, ::testing::ValuesIn(StoreKinds()),
-                         [](const auto& info) { return info.param.Name; });
-
 #ifndef _WIN32
 
 class FileStore : public ::testing::Test {
  protected:
   std::string Dir = test::MakeTempDir() + "/config/korvel";
   std::string Path = Dir + "/registry.reg";
-  std::unique_ptr<TRegStore> Store = MakeFileRegStore(Path);
+  std::unique_ptr<TFileStore> Store = std::make_unique<TFileStore>(Path);
 
-  void Write(const std::string& name, const std::string& value) {
-    auto session = Store->Begin(TRegAccess::Write);
-    ASSERT_TRUE(session);
-    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), name, value);
-    ASSERT_TRUE(session->Commit());
+  // Gives the client password `tag` (added when missing) the password
+  // `value`; the store's result.
+  static int Set(TPasswordStore& store, const std::string& tag, const std::string& value,
+                 std::string* problem = nullptr) {
+    TStoredPasswords stored;
+    std::string why;
+    if (!store.Load(stored, why)) return kStoreNotWritable;
+    auto it = std::find_if(stored.Records.begin(), stored.Records.end(),
+                           [&](const TClientPassword& r) { return r.Tag == tag; });
+    if (it == stored.Records.end())
+      stored.Records.push_back(RecordFromTexts(tag, "", value, "MD5"));
+    else
+      it->String = value;
+    int result = store.Save(stored, nullptr, why);
+    if (problem) *problem = why;
+    return result;
+  }
+  static bool Save(TPasswordStore& store, const std::string& tag, const std::string& value) {
+    return Set(store, tag, value) == kAllWritten;
+  }
+  void Write(const std::string& tag, const std::string& value) {
+    ASSERT_TRUE(Save(*Store, tag, value));
   }
   void EnsureFolder() { ASSERT_TRUE(fileio::EnsureDir(Dir)); }
-  std::optional<std::string> Read(const std::string& name) {
-    auto session = Store->Begin(TRegAccess::Read);
-    auto key = session->LocalMachine().Open("SOFTWARE\\T");
-    return key ? QueryText(*key, name) : std::nullopt;
+  static std::optional<std::string> Read(TPasswordStore& store, const std::string& tag) {
+    TStoredPasswords stored;
+    std::string problem;
+    store.Load(stored, problem);
+    for (const TClientPassword& r : stored.Records)
+      if (r.Tag == tag) return r.String;
+    return std::nullopt;
   }
+  std::optional<std::string> Read(const std::string& tag) { return Read(*Store, tag); }
 };
 
 TEST_F(FileStore, CreatesOwnerOnlyFolderAndFile) {
@@ -103,22 +73,25 @@ TEST_F(FileStore, CreatesOwnerOnlyFolderAndFile) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   ASSERT_EQ(stat(Path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(test::ReadFileBytes(Path),
-            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n\"a\"=\"1\"\r\n\r\n");
+  std::string text = test::ReadFileBytes(Path);
+  EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n", 0), 0u)
+      << text;
+  EXPECT_NE(text.find("\"Tag\"=\"a\"\r\n\"Challenge\"=\"\"\r\n\"String\"=\"1\"\r\n\"Type\"=\"MD5\"\r\n"),
+            std::string::npos) << text;
 }
 
-TEST_F(FileStore, NothingIsWrittenWithoutCommit) {
+// A save that expects the list it loaded writes nothing once another
+// program saved another list meanwhile.
+TEST_F(FileStore, ASaveOfAStaleListWritesNothing) {
   Write("a", "1");
-  {
-    auto session = Store->Begin(TRegAccess::Write);
-    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "2");
-  }
-  {
-    auto session = Store->Begin(TRegAccess::Read);
-    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "3");
-    EXPECT_FALSE(session->Commit());  // a read session cannot write
-  }
-  EXPECT_EQ(Read("a"), "1");
+  TStoredPasswords loaded;
+  std::string problem;
+  ASSERT_TRUE(Store->Load(loaded, problem));
+  Write("a", "2");
+  TStoredPasswords next = loaded;
+  next.Records[0].String = "3";
+  EXPECT_EQ(Store->Save(next, &loaded, problem), kStoreChanged);
+  EXPECT_EQ(Read("a"), "2");
 }
 
 TEST_F(FileStore, ReadingAMissingStoreCreatesNothing) {
@@ -145,12 +118,15 @@ TEST_F(FileStore, ADamagedFileIsReadAsFarAsPossibleAndKeptBeforeItIsReplaced) {
 TEST_F(FileStore, LoadModifySaveCyclesOfTwoProcessesTakeTurns) {
   Write("n", "0");
   auto increment = [&](int times) {
-    for (int i = 0; i < times; ++i) {
-      auto session = Store->Begin(TRegAccess::Write);
-      auto key = session->LocalMachine().Create("SOFTWARE\\T");
-      int n = std::stoi(QueryText(*key, "n").value_or("0"));
-      SetText(*key, "n", std::to_string(n + 1));
-      if (!session->Commit()) return false;
+    for (int i = 0; i < times;) {
+      TStoredPasswords loaded;
+      std::string problem;
+      if (!Store->Load(loaded, problem)) return false;
+      TStoredPasswords next = loaded;
+      next.Records.at(0).String = std::to_string(std::stoi(loaded.Records.at(0).String) + 1);
+      int result = Store->Save(next, &loaded, problem);
+      if (result == kAllWritten) ++i;  // else the other process saved first: again
+      else if (result != kStoreChanged) return false;
     }
     return true;
   };
@@ -167,19 +143,16 @@ TEST_F(FileStore, LoadModifySaveCyclesOfTwoProcessesTakeTurns) {
 // one, whole; never a mixture, never a truncated file.
 TEST_F(FileStore, KillingASaveAtAnyPointLeavesAWholeStore) {
   auto contents = [](int variant) {
-    auto root = std::make_shared<TRegNode>();
-    auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\SOFTWARE\\T");
+    TStoredPasswords stored;
     for (int i = 0; i < 400; ++i)
-      SetText(*key->Create(std::to_string(i)), "v", std::string(100, variant ? 'b' : 'a'));
-    return root;
+      stored.Records.push_back(RecordFromTexts(std::to_string(i), "prompt",
+                                               std::string(100, variant ? 'b' : 'a'), "MD5"));
+    return stored;
   };
-  const std::shared_ptr<TRegNode> variants[2] = {contents(0), contents(1)};
+  const TStoredPasswords variants[2] = {contents(0), contents(1)};
   auto save = [&](int variant) {
-    auto session = Store->Begin(TRegAccess::Write);
-    auto key = session->LocalMachine().Create("SOFTWARE\\T");
-    for (int i = 0; i < 400; ++i)
-      SetText(*key->Create(std::to_string(i)), "v", std::string(100, variant ? 'b' : 'a'));
-    return session->Commit();
+    std::string problem;
+    return Store->Save(variants[variant], nullptr, problem) == kAllWritten;
   };
   ASSERT_TRUE(save(0));
   std::mt19937 random(12345);
@@ -206,8 +179,10 @@ TEST_F(FileStore, KillingASaveAtAnyPointLeavesAWholeStore) {
     close(done[0]);
     TRegParseResult parsed = ParseRegFile(test::ReadFileBytes(Path));
     ASSERT_TRUE(parsed.Errors.empty()) << "round " << round;
-    bool isOld = parsed.Root->SameAs(*variants[0]);
-    bool isNew = parsed.Root->SameAs(*variants[1]);
+    TStoredPasswords loaded;
+    ReadPasswords(*parsed.Root, loaded);
+    bool isOld = loaded.Records == variants[0].Records;
+    bool isNew = loaded.Records == variants[1].Records;
     ASSERT_TRUE(isOld || isNew) << "round " << round;
     (isOld ? sawOld : sawNew)++;
   }
@@ -233,21 +208,16 @@ TEST_F(FileStore, OnlyAMissingOrRegularFileIsReadAndWritten) {
   for (const Case& c : cases) {
     std::string dir = test::MakeTempDir(), path = dir + "/registry.reg";
     c.Make(path);
-    auto store = MakeFileRegStore(path);
-    auto reading = store->Begin(TRegAccess::Read);
-    ASSERT_TRUE(reading) << c.Name;
-    EXPECT_EQ(reading->Readable(), c.Readable) << c.Name;
-    EXPECT_EQ(reading->Problem().empty(), c.Readable) << c.Name << ": " << reading->Problem();
-    reading.reset();
+    TFileStore store(path);
+    TStoredPasswords stored;
     std::string problem;
-    auto writing = store->Begin(TRegAccess::Write, problem);
-    EXPECT_EQ(bool(writing), c.Readable) << c.Name;
+    EXPECT_EQ(store.Load(stored, problem), c.Readable) << c.Name;
+    EXPECT_EQ(problem.empty(), c.Readable) << c.Name << ": " << problem;
+    problem.clear();
+    stored.Records = {RecordFromTexts("a", "", "1", "MD5")};
+    EXPECT_EQ(store.Save(stored, nullptr, problem) == kAllWritten, c.Readable) << c.Name;
     EXPECT_EQ(problem.find(path) != std::string::npos, !c.Readable) << c.Name << ": " << problem;
-    if (writing) {
-      SetText(*writing->LocalMachine().Create("SOFTWARE\\T"), "a", "1");
-      EXPECT_TRUE(writing->Commit()) << c.Name;
-      EXPECT_FALSE(test::FileExists(path + ".bad")) << c.Name;
-    }
+    EXPECT_FALSE(test::FileExists(path + ".bad")) << c.Name;
     struct stat st {};
     ASSERT_EQ(lstat(path.c_str(), &st), 0) << c.Name;
     EXPECT_EQ(S_ISREG(st.st_mode), c.Readable) << c.Name;  // a folder or pipe stays one
@@ -268,13 +238,8 @@ TEST_F(FileStore, SavesLandBesideTheRealFileWithItsOwnerAndMode) {
     ASSERT_EQ(chown(Dir.c_str(), 4242, 4343), 0);  // the user's own folder
     ASSERT_EQ(chown(Path.c_str(), 4242, 4343), 0);
   }
-  auto linked = MakeFileRegStore(link);
-  auto save = [](TRegStore& store, const char* value) {
-    auto session = store.Begin(TRegAccess::Write);
-    if (!session) return false;
-    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", value);
-    return session->Commit();
-  };
+  auto linked = std::make_unique<TFileStore>(link);
+  auto save = [](TPasswordStore& store, const char* value) { return Save(store, "a", value); };
   ASSERT_TRUE(save(*linked, "2"));
   struct stat st {};
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
@@ -301,7 +266,8 @@ TEST_F(FileStore, SavesLandBesideTheRealFileWithItsOwnerAndMode) {
   std::string planted = linkDir + "/planted.reg";
   test::WriteFileBytes(planted, "REGEDIT4\r\n\r\n");
   ASSERT_EQ(chown(planted.c_str(), 4242, 4343), 0);
-  EXPECT_FALSE(save(*MakeFileRegStore(planted), "3"));
+  TFileStore plantedStore(planted);
+  EXPECT_FALSE(save(plantedStore, "3"));
   EXPECT_EQ(test::ReadFileBytes(planted), "REGEDIT4\r\n\r\n");
   EXPECT_EQ(Read("a"), "2");
 }
@@ -324,7 +290,7 @@ TEST_F(FileStore, PlantedLinksAreNeverWrittenThroughAndStaleTemporariesGo) {
   ASSERT_EQ(unlink((Path + ".lock").c_str()), 0);
   ASSERT_EQ(symlink(victim.c_str(), (Path + ".lock").c_str()), 0);
   std::string problem;
-  EXPECT_FALSE(Store->Begin(TRegAccess::Write, problem));
+  EXPECT_EQ(Set(*Store, "a", "3", &problem), kStoreNotWritable);
   EXPECT_NE(problem.find(".lock"), std::string::npos) << problem;
   EXPECT_EQ(Read("a"), "2");  // a reader goes on without the lock
   EXPECT_EQ(test::ReadFileBytes(victim), "precious");
@@ -336,7 +302,8 @@ TEST_F(FileStore, AnotherFileAtTheStorePathIsNeverReplaced) {
   EnsureFolder();
   test::WriteFileBytes(Path, "my notes\n");
   std::string problem;
-  EXPECT_FALSE(Store->Begin(TRegAccess::Write, problem));
+  TStoredPasswords stored;
+  EXPECT_EQ(Store->Save(stored, nullptr, problem), kStoreNotWritable);
   EXPECT_NE(problem.find("not a store file"), std::string::npos) << problem;
   EXPECT_EQ(test::ReadFileBytes(Path), "my notes\n");
   if (geteuid() != 0) return;
@@ -367,10 +334,9 @@ TEST_F(FileStore, ReplacementFlushesBeforeItRenamesAndFailsWhole) {
   for (TFileStep failing : {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync, TFileStep::Rename}) {
     fileio::SetFileStepHook([&](TFileStep step, const std::string&) { return step != failing; });
     std::string before = test::ReadFileBytes(Path);
-    auto session = Store->Begin(TRegAccess::Write);
-    SetText(*session->LocalMachine().Create("SOFTWARE\\T"), "a", "3");
-    EXPECT_FALSE(session->Commit());
-    EXPECT_NE(session->Problem(), "");
+    std::string problem;
+    EXPECT_EQ(Set(*Store, "a", "3", &problem), kStoreNotWritable);
+    EXPECT_NE(problem, "");
     EXPECT_EQ(test::ReadFileBytes(Path), before);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(Dir)) (void)entry, ++files;
@@ -386,13 +352,11 @@ TEST_F(FileStore, ABusyLockIsWaitedForBoundedly) {
   int holder = open((Path + ".lock").c_str(), O_RDWR);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  auto quick = MakeFileRegStore(Path, std::chrono::milliseconds(100));
+  TFileStore quick(Path, std::chrono::milliseconds(100));
   std::string problem;
-  EXPECT_FALSE(quick->Begin(TRegAccess::Write, problem));
+  EXPECT_EQ(Set(quick, "a", "2", &problem), kStoreNotWritable);
   EXPECT_NE(problem.find("another program"), std::string::npos) << problem;
-  auto session = quick->Begin(TRegAccess::Read);
-  ASSERT_TRUE(session);
-  EXPECT_EQ(QueryText(*session->LocalMachine().Open("SOFTWARE\\T"), "a"), "1");
+  EXPECT_EQ(Read(quick, "a"), "1");
   close(holder);
 }
 

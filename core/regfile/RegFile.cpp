@@ -1,4 +1,4 @@
-#include "RegTree.h"
+#include "RegFile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,122 +33,6 @@ bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
     start = end + 1;
   }
 }
-
-void MarkDeleted(TRegNode& node) {
-  node.Deleted = true;
-  for (auto& [name, child] : node.Keys) MarkDeleted(*child);
-}
-
-class TTreeKey final : public TRegKey {
- public:
-  explicit TTreeKey(std::shared_ptr<TRegNode> node) : Node(std::move(node)) {}
-
-  std::unique_ptr<TRegKey> Open(std::string_view path) override {
-    std::vector<std::string> parts;
-    if (Node->Deleted || !SplitPath(path, parts)) return nullptr;
-    std::shared_ptr<TRegNode> at = Node;
-    for (const auto& part : parts) {
-      auto it = at->Keys.find(part);
-      if (it == at->Keys.end()) return nullptr;
-      at = it->second;
-    }
-    return std::make_unique<TTreeKey>(at);
-  }
-
-  std::unique_ptr<TRegKey> Create(std::string_view path) override {
-    std::vector<std::string> parts;
-    if (Node->Deleted || !SplitPath(path, parts) || Node->Depth + parts.size() > kMaxKeyDepth)
-      return nullptr;
-    std::shared_ptr<TRegNode> at = Node;
-    for (const auto& part : parts) {
-      auto& slot = at->Keys[part];
-      if (!slot) {
-        slot = std::make_shared<TRegNode>();
-        slot->Depth = at->Depth + 1;
-        ++at->Generation;
-      }
-      at = slot;
-    }
-    return std::make_unique<TTreeKey>(at);
-  }
-
-  uint32_t SubKeyCount() override {
-    return Node->Deleted ? 0 : static_cast<uint32_t>(Node->Keys.size());
-  }
-
-  std::optional<std::string> SubKeyName(uint32_t index) override {
-    if (Node->Deleted || index >= Node->Keys.size()) return std::nullopt;
-    // Enumeration walks the keys in order; a walk that goes on from the last
-    // index asked for costs one step, so enumerating n keys stays linear.
-    if (!Cursor || CursorGeneration != Node->Generation || index < CursorIndex) {
-      Cursor = Node->Keys.begin();
-      CursorIndex = 0;
-      CursorGeneration = Node->Generation;
-    }
-    auto it = *Cursor;
-    std::advance(it, index - CursorIndex);
-    Cursor = it;
-    CursorIndex = index;
-    return it->first;
-  }
-
-  std::optional<TRegValue> Query(std::string_view name) override {
-    if (Node->Deleted) return std::nullopt;
-    for (const auto& [n, v] : Node->Values)
-      if (RegNameEqual(n, name)) return v;
-    return std::nullopt;
-  }
-
-  std::optional<std::string> ValueName(uint32_t index) override {
-    if (Node->Deleted || index >= Node->Values.size()) return std::nullopt;
-    return Node->Values[index].first;
-  }
-
-  bool Set(std::string_view name, const TRegValue& value) override {
-    if (Node->Deleted || !StorableName(name)) return false;
-    for (auto& [n, v] : Node->Values)
-      if (RegNameEqual(n, name)) {
-        v = value;
-        return true;
-      }
-    Node->Values.emplace_back(std::string(name), value);
-    return true;
-  }
-
-  bool DeleteValue(std::string_view name) override {
-    if (Node->Deleted) return false;
-    auto& values = Node->Values;
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [&](const auto& v) { return RegNameEqual(v.first, name); }),
-                 values.end());
-    return true;
-  }
-
-  bool DeleteTree(std::string_view path) override {
-    std::vector<std::string> parts;
-    if (Node->Deleted || !SplitPath(path, parts)) return false;
-    std::shared_ptr<TRegNode> at = Node;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-      auto it = at->Keys.find(parts[i]);
-      if (it == at->Keys.end()) return true;
-      at = it->second;
-    }
-    auto it = at->Keys.find(parts.back());
-    if (it == at->Keys.end()) return true;
-    MarkDeleted(*it->second);
-    at->Keys.erase(it);
-    ++at->Generation;
-    return true;
-  }
-
- private:
-  using Iter = std::map<std::string, std::shared_ptr<TRegNode>,
-                        TRegNameLess>::iterator;
-  std::shared_ptr<TRegNode> Node;
-  std::optional<Iter> Cursor;
-  uint32_t CursorIndex = 0;
-  uint64_t CursorGeneration = 0;
-};
 
 // ---- reading -------------------------------------------------------------
 
@@ -434,6 +318,88 @@ bool RegNameEqual(std::string_view a, std::string_view b) {
   return true;
 }
 
+TRegNode* TRegNode::Find(std::string_view path) {
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts)) return nullptr;
+  TRegNode* at = this;
+  for (const auto& part : parts) {
+    auto it = at->Keys.find(part);
+    if (it == at->Keys.end()) return nullptr;
+    at = it->second.get();
+  }
+  return at;
+}
+
+TRegNode* TRegNode::Create(std::string_view path) {
+  std::vector<std::string> parts;
+  if (!SplitPath(path, parts) || Depth + parts.size() > kMaxKeyDepth) return nullptr;
+  TRegNode* at = this;
+  for (const auto& part : parts) {
+    auto& slot = at->Keys[part];
+    if (!slot) {
+      slot = std::make_shared<TRegNode>();
+      slot->Depth = at->Depth + 1;
+    }
+    at = slot.get();
+  }
+  return at;
+}
+
+void TRegNode::Erase(std::string_view path) {
+  std::size_t slash = path.rfind('\\');
+  TRegNode* parent = slash == std::string_view::npos ? this : Find(path.substr(0, slash));
+  if (parent) parent->Keys.erase(std::string(path.substr(slash + 1)));
+}
+
+const TRegValue* TRegNode::Value(std::string_view name) const {
+  for (const auto& [n, v] : Values)
+    if (RegNameEqual(n, name)) return &v;
+  return nullptr;
+}
+
+bool TRegNode::SetValue(std::string_view name, TRegValue value) {
+  if (!StorableName(name)) return false;
+  for (auto& [n, v] : Values)
+    if (RegNameEqual(n, name)) {
+      v = std::move(value);
+      return true;
+    }
+  Values.emplace_back(std::string(name), std::move(value));
+  return true;
+}
+
+void TRegNode::EraseValue(std::string_view name) {
+  Values.erase(std::remove_if(Values.begin(), Values.end(),
+                              [&](const auto& v) { return RegNameEqual(v.first, name); }),
+               Values.end());
+}
+
+std::optional<std::string> TRegNode::Text(std::string_view name, std::size_t limit) const {
+  const TRegValue* value = Value(name);
+  if (!value || value->Type != kRegSz) return std::nullopt;
+  std::string text = value->Data.substr(0, value->Data.find('\0'));
+  if (text.size() > limit) text.resize(limit);
+  return text;
+}
+
+std::optional<uint32_t> TRegNode::Dword(std::string_view name) const {
+  const TRegValue* value = Value(name);
+  if (!value || value->Type != kRegDword || value->Data.size() != 4) return std::nullopt;
+  uint32_t result = 0;
+  for (int i = 3; i >= 0; --i) result = (result << 8) | static_cast<unsigned char>(value->Data[i]);
+  return result;
+}
+
+bool TRegNode::SetText(std::string_view name, std::string_view text) {
+  return SetValue(name, TRegValue{kRegSz, std::string(text)});
+}
+
+bool TRegNode::SetDword(std::string_view name, uint32_t value) {
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return SetValue(name, TRegValue{kRegDword, data});
+}
+
 std::shared_ptr<TRegNode> TRegNode::Clone() const {
   auto copy = std::make_shared<TRegNode>();
   copy->Values = Values;
@@ -449,10 +415,6 @@ bool TRegNode::SameAs(const TRegNode& other) const {
   for (; a != Keys.end(); ++a, ++b)
     if (a->first != b->first || !a->second->SameAs(*b->second)) return false;
   return true;
-}
-
-std::unique_ptr<TRegKey> MakeTreeKey(std::shared_ptr<TRegNode> node) {
-  return std::make_unique<TTreeKey>(std::move(node));
 }
 
 TRegParseResult ParseRegFile(std::string_view bytes) {
@@ -478,8 +440,8 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
   bool utf16Texts = unicode || version5;
   result.Header = true;
 
-  TTreeKey root(result.Root);
-  std::unique_ptr<TRegKey> current;
+  TRegNode& root = *result.Root;
+  TRegNode* current = nullptr;
   bool sectionSeen = false;
   for (++i; i < lines.size(); ++i) {
     int number = lines[i].Number;
@@ -489,7 +451,7 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
 
     if (line.front() == '[') {
       sectionSeen = true;
-      current.reset();
+      current = nullptr;
       if (line.back() != ']') {
         error(number, "key line without its closing ']'");
         continue;
@@ -507,7 +469,7 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
         continue;
       }
       if (remove)
-        root.DeleteTree(path);
+        root.Erase(path);
       else
         current = root.Create(path);
       continue;
@@ -550,10 +512,10 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
       continue;  // the key line itself was reported
     }
     if (remove) {
-      current->DeleteValue(name);
+      current->EraseValue(name);
       continue;
     }
-    if (!current->Set(name, value)) error(number, "value name that cannot be stored");
+    if (!current->SetValue(name, value)) error(number, "value name that cannot be stored");
   }
   return result;
 }

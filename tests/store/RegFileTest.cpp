@@ -1,22 +1,22 @@
 // The REGEDIT4 text form: what the file store writes and what it can read.
 #include <gtest/gtest.h>
 
-#include "RegTree.h"
+#include "RegFile.h"
 
 namespace korvel {
 namespace {
 
 std::shared_ptr<TRegNode> SampleTree() {
   auto root = std::make_shared<TRegNode>();
-  auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion");
-  SetDword(*key, "MajorVersion", 42);
-  auto rec = key->Create("ClientPasswords\\0");
-  SetText(*rec, "Tag", "quote \" and backslash \\ and high \xE9\xFF");
-  SetText(*rec, "Challenge", "line\r\nend");
-  SetText(*rec, "String", "");
-  rec->Set("Bin", TRegValue{kRegBinary, std::string("\x00\x01\xFF", 3)});
-  rec->Set("Multi", TRegValue{kRegMultiSz, std::string(100, 'x')});
-  rec->Set("", TRegValue{kRegSz, "default"});
+  TRegNode* key = root->Create("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion");
+  key->SetDword("MajorVersion", 42);
+  TRegNode* rec = key->Create("ClientPasswords\\0");
+  rec->SetText("Tag", "quote \" and backslash \\ and high \xE9\xFF");
+  rec->SetText("Challenge", "line\r\nend");
+  rec->SetText("String", "");
+  rec->SetValue("Bin", TRegValue{kRegBinary, std::string("\x00\x01\xFF", 3)});
+  rec->SetValue("Multi", TRegValue{kRegMultiSz, std::string(100, 'x')});
+  rec->SetValue("", TRegValue{kRegSz, "default"});
   key->Create("Empty");
   return root;
 }
@@ -71,14 +71,14 @@ TEST(RegTreeText, BadLinesAreReportedAndTheRestIsKept) {
   std::vector<int> lines;
   for (const auto& e : parsed.Errors) lines.push_back(e.Line);
   EXPECT_EQ(lines, (std::vector<int>{5, 6, 7, 8, 9, 11, 14}));
-  auto root = MakeTreeKey(parsed.Root);
-  auto a = root->Open("HKEY_LOCAL_MACHINE\\A");
+  const TRegNode* root = parsed.Root.get();
+  const TRegNode* a = root->Find("HKEY_LOCAL_MACHINE\\A");
   ASSERT_TRUE(a);
-  EXPECT_EQ(QueryText(*a, "Good"), "1");
-  EXPECT_FALSE(root->Open("HKEY_LOCAL_MACHINE\\B"));
-  auto d = root->Open("HKEY_LOCAL_MACHINE\\D");
+  EXPECT_EQ(a->Text("Good"), "1");
+  EXPECT_FALSE(root->Find("HKEY_LOCAL_MACHINE\\B"));
+  const TRegNode* d = root->Find("HKEY_LOCAL_MACHINE\\D");
   ASSERT_TRUE(d);
-  EXPECT_EQ(QueryText(*d, "After"), "AB");  // a stored terminating zero is ignored
+  EXPECT_EQ(d->Text("After"), "AB");  // a stored terminating zero is ignored
 }
 
 TEST(RegTreeText, FilesThatAreNoExportAreRefusedWhole) {
@@ -109,12 +109,12 @@ TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
       "\"Type\"=\"MD5\"\r\n";
   TRegParseResult parsed = ParseRegFile(Utf16(text));
   EXPECT_TRUE(parsed.Errors.empty());
-  auto key = MakeTreeKey(parsed.Root)->Open(
+  const TRegNode* key = parsed.Root->Find(
       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0");
   ASSERT_TRUE(key);
-  EXPECT_EQ(QueryText(*key, "Tag"), "n\xF6" "de");
-  EXPECT_EQ(QueryText(*key, "String"), "sec");
-  EXPECT_EQ(QueryText(*key, "Type"), "MD5");
+  EXPECT_EQ(key->Text("Tag"), "n\xF6" "de");
+  EXPECT_EQ(key->Text("String"), "sec");
+  EXPECT_EQ(key->Text("Type"), "MD5");
 
   // A character that 8-bit text cannot hold makes its line an error.
   std::string wide = Utf16("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"?\"\r\n");
@@ -131,68 +131,46 @@ TEST(RegTreeText, DeletionFormsRemoveWhatCameBefore) {
       "[HKEY_LOCAL_MACHINE\\A\\B]\n\"v\"=-\n[-HKEY_LOCAL_MACHINE\\A\\C]\n"
       "[HKEY_LOCAL_MACHINE\\A\\C\\D]\n[-HKEY_LOCAL_MACHINE\\A\\C]\n");
   EXPECT_TRUE(parsed.Errors.empty());
-  auto a = MakeTreeKey(parsed.Root)->Open("HKEY_LOCAL_MACHINE\\A");
+  const TRegNode* a = parsed.Root->Find("HKEY_LOCAL_MACHINE\\A");
   ASSERT_TRUE(a);
-  auto b = a->Open("B");
-  EXPECT_FALSE(b->Query("v"));
-  EXPECT_EQ(QueryText(*b, "w"), "2");
-  EXPECT_FALSE(a->Open("C"));
+  const TRegNode* b = a->Find("B");
+  EXPECT_FALSE(b->Value("v"));
+  EXPECT_EQ(b->Text("w"), "2");
+  EXPECT_FALSE(a->Find("C"));
 }
 
 TEST(RegTreeKeys, NamesIgnoreCaseAndEnumerateSortedAsText) {
-  auto root = std::make_shared<TRegNode>();
-  auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\List");
+  TRegNode root;
+  TRegNode* key = root.Create("HKEY_LOCAL_MACHINE\\List");
   for (const char* name : {"2", "10", "b", "A", "1"}) key->Create(name);
   std::vector<std::string> names;
-  for (uint32_t i = 0; i < key->SubKeyCount(); ++i) names.push_back(*key->SubKeyName(i));
+  for (const auto& [name, child] : key->Keys) names.push_back(name);
   EXPECT_EQ(names, (std::vector<std::string>{"1", "10", "2", "A", "b"}));
-  EXPECT_FALSE(key->SubKeyName(5));
-  EXPECT_TRUE(key->Open("B"));
-  SetText(*key, "Value", "x");
-  EXPECT_EQ(QueryText(*key, "VALUE"), "x");
-  SetText(*key, "value", "y");
-  EXPECT_EQ(key->Open("")  , nullptr);
-  EXPECT_EQ(QueryText(*key, "Value"), "y");
-}
-
-TEST(RegTreeKeys, AHandleToADeletedKeyNoLongerWrites) {
-  auto root = std::make_shared<TRegNode>();
-  auto top = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\Top");
-  auto child = top->Create("Child\\Grandchild");
-  ASSERT_TRUE(top->DeleteTree("Child"));
-  EXPECT_FALSE(SetText(*child, "x", "y"));
-  EXPECT_FALSE(child->Create("More"));
-  EXPECT_EQ(top->SubKeyCount(), 0u);
-  EXPECT_TRUE(top->DeleteTree("Child"));  // already gone: still fine
+  EXPECT_TRUE(key->Find("B"));
+  key->SetText("Value", "x");
+  EXPECT_EQ(key->Text("VALUE"), "x");
+  key->SetText("value", "y");
+  EXPECT_EQ(key->Find(""), nullptr);
+  EXPECT_EQ(key->Text("Value"), "y");
+  EXPECT_EQ(key->Values.size(), 1u);
+  key->Erase("a\\gone");  // a key that is not there: nothing happens
+  key->Erase("A");
+  EXPECT_FALSE(key->Find("a"));
 }
 
 TEST(RegTreeKeys, ValueReadersCheckTypeAndSize) {
-  auto root = std::make_shared<TRegNode>();
-  auto key = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\K");
-  key->Set("short", TRegValue{kRegDword, "abc"});
-  key->Set("text", TRegValue{kRegSz, "12"});
-  key->Set("long", TRegValue{kRegSz, std::string(300, 'a')});
-  key->Set("zero", TRegValue{kRegSz, std::string("ab\0cd", 5)});
-  EXPECT_FALSE(QueryDword(*key, "short"));
-  EXPECT_FALSE(QueryDword(*key, "text"));
-  EXPECT_FALSE(QueryText(*key, "short"));
-  EXPECT_EQ(QueryText(*key, "long")->size(), 255u);
-  EXPECT_EQ(QueryText(*key, "zero"), "ab");
-  EXPECT_FALSE(QueryText(*key, "missing"));
-}
-
-// Another handle that deletes one key and creates another leaves the count
-// as it was; an enumeration cursor kept across that must not walk freed keys.
-TEST(RegTreeKeys, EnumerationSurvivesChangesThroughAnotherHandle) {
-  auto root = std::make_shared<TRegNode>();
-  auto reader = MakeTreeKey(root)->Create("HKEY_LOCAL_MACHINE\\List");
-  auto writer = MakeTreeKey(root)->Open("HKEY_LOCAL_MACHINE\\List");
-  for (const char* name : {"a", "b", "c"}) writer->Create(name);
-  EXPECT_EQ(reader->SubKeyName(1), "b");
-  ASSERT_TRUE(writer->DeleteTree("b"));
-  writer->Create("d");
-  EXPECT_EQ(reader->SubKeyName(1), "c");
-  EXPECT_EQ(reader->SubKeyName(2), "d");
+  TRegNode key;
+  key.SetValue("short", TRegValue{kRegDword, "abc"});
+  key.SetValue("text", TRegValue{kRegSz, "12"});
+  key.SetValue("long", TRegValue{kRegSz, std::string(300, 'a')});
+  key.SetValue("zero", TRegValue{kRegSz, std::string("ab\0cd", 5)});
+  EXPECT_FALSE(key.Dword("short"));
+  EXPECT_FALSE(key.Dword("text"));
+  EXPECT_FALSE(key.Text("short"));
+  EXPECT_EQ(key.Text("long", 255)->size(), 255u);
+  EXPECT_EQ(key.Text("zero"), "ab");
+  EXPECT_FALSE(key.Text("missing"));
+  EXPECT_FALSE(key.SetText("line\nend", "x"));  // the text form cannot carry it
 }
 
 // Keys nest at most as deep as in the registry: a file with a deeper key is
@@ -206,10 +184,10 @@ TEST(RegTreeKeys, KeysNestNoDeeperThanTheRegistryAllows) {
   EXPECT_NE(parsed.Errors[0].Message.find("512"), std::string::npos);
   WriteRegFile(*parsed.Root);
 
-  auto top = MakeTreeKey(std::make_shared<TRegNode>());
+  TRegNode top;
   std::string path = "HKEY_LOCAL_MACHINE";
   for (std::size_t depth = 1; depth < kMaxKeyDepth; ++depth) path += "\\k";
-  auto last = top->Create(path);
+  TRegNode* last = top.Create(path);
   ASSERT_TRUE(last);
   EXPECT_FALSE(last->Create("one more"));
 }

@@ -1,0 +1,323 @@
+#include "RegistryStore.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel {
+namespace {
+
+std::function<bool()>& WriteHook() {
+  static std::function<bool()> hook;
+  return hook;
+}
+
+bool WriteAllowed() { return !WriteHook() || WriteHook()(); }
+
+// An open key, closed when it goes.
+class TKey {
+ public:
+  TKey() = default;
+  explicit TKey(HKEY key) : Key(key) {}
+  TKey(TKey&& other) noexcept : Key(std::exchange(other.Key, nullptr)) {}
+  TKey& operator=(TKey&& other) noexcept {
+    std::swap(Key, other.Key);
+    return *this;
+  }
+  ~TKey() {
+    if (Key) RegCloseKey(Key);
+  }
+  explicit operator bool() const { return Key != nullptr; }
+  HKEY Get() const { return Key; }
+
+ private:
+  HKEY Key = nullptr;
+};
+
+TKey Open(HKEY parent, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return {};
+  return TKey(key);
+}
+
+TKey Create(HKEY parent, const std::string& path) {
+  HKEY key = nullptr;
+  if (!WriteAllowed() ||
+      RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return {};
+  return TKey(key);
+}
+
+std::vector<std::string> SubkeyNames(HKEY key) {
+  std::vector<std::string> names;
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return names;
+    names.emplace_back(name, size);
+  }
+}
+
+// A value's type and bytes: one call for the usual short value, a longer one
+// is asked again with the size the registry reported (also when it grew in
+// between).
+std::optional<std::string> Query(HKEY key, const char* name, DWORD& type) {
+  std::vector<BYTE> data(512);
+  for (;;) {
+    DWORD got = static_cast<DWORD>(data.size());
+    LONG rc = RegQueryValueExA(key, name, nullptr, &type, data.data(), &got);
+    if (rc == ERROR_MORE_DATA) {
+      data.resize(std::max<std::size_t>(got + 1, data.size() * 2));
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    return std::string(reinterpret_cast<char*>(data.data()), got);
+  }
+}
+
+// A REG_SZ value cut at its first zero byte (a stored terminating zero is the
+// registry's, not part of the text).
+std::optional<std::string> Text(HKEY key, const char* name) {
+  DWORD type = 0;
+  auto bytes = Query(key, name, type);
+  if (!bytes || type != REG_SZ) return std::nullopt;
+  return bytes->substr(0, bytes->find('\0'));
+}
+
+// A REG_DWORD value of exactly four bytes.
+std::optional<uint32_t> Dword(HKEY key, const char* name) {
+  DWORD type = 0;
+  auto bytes = Query(key, name, type);
+  if (!bytes || type != REG_DWORD || bytes->size() != 4) return std::nullopt;
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>((*bytes)[i]);
+  return value;
+}
+
+bool Set(HKEY key, const char* name, DWORD type, const void* data, std::size_t size) {
+  return WriteAllowed() && RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data),
+                                          static_cast<DWORD>(size)) == ERROR_SUCCESS;
+}
+
+// Texts are written without a terminating zero, as the stores always have.
+bool SetText(HKEY key, const char* name, const std::string& text) {
+  return Set(key, name, REG_SZ, text.data(), text.size());
+}
+
+bool SetDword(HKEY key, const char* name, uint32_t value) {
+  return Set(key, name, REG_DWORD, &value, sizeof value);
+}
+
+// Removing a missing value succeeds.
+bool DeleteValue(HKEY key, const char* name) {
+  if (!WriteAllowed()) return false;
+  LONG rc = RegDeleteValueA(key, name);
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+// Deletes a key with everything below it; deleting a missing key succeeds.
+bool DeleteTree(HKEY parent, const std::string& path) {
+  TKey key = Open(parent, path);
+  if (!key) return true;
+  bool ok = true;
+  for (const std::string& name : SubkeyNames(key.Get())) ok = DeleteTree(key.Get(), name) && ok;
+  key = TKey();
+  return ok && WriteAllowed() && RegDeleteKeyA(parent, path.c_str()) == ERROR_SUCCESS;
+}
+
+// Copies every value and subkey of `from` into `to`; false as soon as
+// anything could not be read or written.
+bool CopyTree(HKEY from, HKEY to) {
+  for (DWORD i = 0;; ++i) {
+    char name[16384];
+    DWORD size = sizeof name;
+    if (RegEnumValueA(from, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    DWORD type = 0;
+    auto data = Query(from, name, type);
+    if (!data || !Set(to, name, type, data->data(), data->size())) return false;
+  }
+  for (const std::string& name : SubkeyNames(from)) {
+    TKey source = Open(from, name), target = Create(to, name);
+    if (!source || !target || !CopyTree(source.Get(), target.Get())) return false;
+  }
+  return true;
+}
+
+// The named mutex that loads and saves of every process take turns with.
+class TStoreLock {
+ public:
+  TStoreLock(bool write, std::chrono::milliseconds wait) {
+    Mutex = CreateMutexA(nullptr, FALSE, "Korvel.ZORVA.Store");
+    if (!Mutex) {
+      Why = "cannot make the lock of the client passwords (error " +
+            std::to_string(GetLastError()) + ")";
+      return;
+    }
+    // The wait is bounded (a load also runs inside DllMain, where a program
+    // that holds the mutex must not hang the library's user).
+    DWORD ms = static_cast<DWORD>(std::clamp<long long>(wait.count(), 0, INFINITE - 1));
+    DWORD result = WaitForSingleObject(Mutex, ms);
+    // WAIT_ABANDONED: its holder ended without releasing it, and now we own it.
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+      Held = true;
+      return;
+    }
+    CloseHandle(Mutex);
+    Mutex = nullptr;
+    Why = "another program is saving the client passwords";
+    if (!write) Why += "; read without waiting for it";
+  }
+  ~TStoreLock() {
+    if (!Mutex) return;
+    ReleaseMutex(Mutex);
+    CloseHandle(Mutex);
+  }
+  TStoreLock(const TStoreLock&) = delete;
+  TStoreLock& operator=(const TStoreLock&) = delete;
+  bool Locked() const { return Held; }
+  const std::string& Problem() const { return Why; }
+
+ private:
+  HANDLE Mutex = nullptr;
+  bool Held = false;
+  std::string Why;
+};
+
+void ReadPasswords(TStoredPasswords& stored) {
+  stored = TStoredPasswords{};
+  TKey key = Open(HKEY_LOCAL_MACHINE, kZorvaKeyPath);
+  if (!key) return;
+  TZorvaVersions& v = stored.Versions;
+  v.MajorVersion = Dword(key.Get(), "MajorVersion").value_or(v.MajorVersion);
+  v.MinorVersion = Dword(key.Get(), "MinorVersion").value_or(v.MinorVersion);
+  v.Build = Dword(key.Get(), "Build").value_or(v.Build);
+  v.InstallationDate = Dword(key.Get(), "InstallationDate").value_or(v.InstallationDate);
+  // A complete copy means the last save did not finish: the list it was
+  // rewriting may be torn, the copy holds the list as it was before.
+  TKey list = Open(key.Get(), kSavingCopyKey);
+  DWORD type = 0;
+  if (!list || !Query(list.Get(), kSavingCopyComplete, type)) list = Open(key.Get(), kClientPasswordsKey);
+  if (!list) return;
+  stored.HasList = true;
+  for (const std::string& name : RecordKeyOrder(SubkeyNames(list.Get()))) {
+    TKey record = Open(list.Get(), name);
+    if (!record) break;  // the records read so far stay
+    auto text = [&](const char* value) { return Text(record.Get(), value).value_or(""); };
+    stored.Records.push_back(
+        RecordFromTexts(text("Tag"), text("Challenge"), text("String"), text("Type")));
+  }
+}
+
+bool CompleteCopy(HKEY key) {
+  TKey copy = Open(key, kSavingCopyKey);
+  DWORD type = 0;
+  return copy && Query(copy.Get(), kSavingCopyComplete, type);
+}
+
+int WritePasswords(const TStoredPasswords& stored) {
+  TKey key = Create(HKEY_LOCAL_MACHINE, kZorvaKeyPath);
+  if (!key) return kStoreNotWritable;
+  const TZorvaVersions& v = stored.Versions;
+  bool ok = SetDword(key.Get(), "MajorVersion", v.MajorVersion);
+  ok = SetDword(key.Get(), "MinorVersion", v.MinorVersion) && ok;
+  ok = SetDword(key.Get(), "Build", v.Build) && ok;
+  ok = SetDword(key.Get(), "InstallationDate", v.InstallationDate) && ok;
+  if (!ok) return kStoreNotWritable;
+  // A complete copy left by an earlier save that did not finish is kept as
+  // it is, since the list beside it may be torn.
+  if (!CompleteCopy(key.Get())) {
+    if (!DeleteTree(key.Get(), kSavingCopyKey)) return kStoreNotWritable;  // a copy cut short
+    TKey copy = Create(key.Get(), kSavingCopyKey);
+    if (!copy) return kStoreNotWritable;
+    // The records are the list's subkeys (the list key has no values of its
+    // own), so the copy's one value is its mark.
+    TKey old = Open(key.Get(), kClientPasswordsKey);
+    if (old && !CopyTree(old.Get(), copy.Get())) return kStoreNotWritable;
+    if (!SetDword(copy.Get(), kSavingCopyComplete, 1)) return kStoreNotWritable;
+  }
+  if (!DeleteTree(key.Get(), kClientPasswordsKey)) return kStoreNotWritable;
+  TKey list = Create(key.Get(), kClientPasswordsKey);
+  if (!list) return kStoreNotWritable;
+  for (std::size_t i = 0; i < stored.Records.size(); ++i) {
+    const TClientPassword& r = stored.Records[i];
+    TKey record = Create(list.Get(), RecordKeyName(static_cast<int>(i)));
+    if (!record || !SetText(record.Get(), "Tag", r.Tag) ||
+        !SetText(record.Get(), "Challenge", r.Challenge) ||
+        !SetText(record.Get(), "String", r.String) ||
+        !SetText(record.Get(), "Type", TypeText(r)))
+      return static_cast<int>(i);
+  }
+  // The list is whole again. The copy loses its mark before anything else,
+  // so that from now on loads read the list, not a copy taken apart.
+  if (TKey copy = Open(key.Get(), kSavingCopyKey); copy && !DeleteValue(copy.Get(), kSavingCopyComplete))
+    return kStoreNotWritable;
+  if (!DeleteTree(key.Get(), kSavingCopyKey)) return kStoreNotWritable;
+  return kAllWritten;
+}
+
+}  // namespace
+
+void SetRegistryWriteHook(std::function<bool()> hook) { WriteHook() = std::move(hook); }
+
+bool TRegistryStore::Load(TStoredPasswords& stored, std::string& problem) {
+  TStoreLock lock(false, LockWait);
+  problem = lock.Problem();
+  ReadPasswords(stored);
+  return true;
+}
+
+int TRegistryStore::Save(const TStoredPasswords& next, const TStoredPasswords* expected,
+                         std::string& problem) {
+  TStoreLock lock(true, LockWait);
+  if (!lock.Locked()) {
+    problem = lock.Problem();
+    return kStoreNotWritable;
+  }
+  if (expected) {
+    TStoredPasswords current;
+    ReadPasswords(current);
+    if (!SameRecordsAndVersions(current, *expected)) return kStoreChanged;
+  }
+  int result = WritePasswords(next);
+  if (result == kStoreNotWritable) problem = "the registry refused a write";
+  return result;
+}
+
+void TRegistryStore::Load(TKorSettings& settings) {
+  TStoreLock lock(false, LockWait);
+  TKorStoredValues values;
+  if (TKey key = Open(HKEY_LOCAL_MACHINE, kKorKeyPath)) {
+    values.HasKey = true;
+    TKey hotkey = Open(key.Get(), kHotkeyKey);
+    values.HasHotkeyKey = static_cast<bool>(hotkey);
+    values.HelpFilename = Text(key.Get(), kHelpFileValue);
+    for (const TKorValueName& name : kKorDwordValues) {
+      HKEY in = name.InHotkeyKey ? hotkey.Get() : key.Get();
+      if (auto value = in ? Dword(in, name.Name) : std::nullopt) values.Dwords[name.Name] = *value;
+    }
+  }
+  settings = SettingsFromStored(values);
+}
+
+bool TRegistryStore::Save(const TKorSettings& settings) {
+  TStoreLock lock(true, LockWait);
+  if (!lock.Locked()) return false;
+  TKey key = Create(HKEY_LOCAL_MACHINE, kKorKeyPath);
+  if (!key) return false;
+  TKey hotkey = Create(key.Get(), kHotkeyKey);
+  bool ok = true;
+  const TKorStoredValues values = StoredFromSettings(settings);
+  for (const TKorValueName& name : kKorDwordValues) {
+    auto it = values.Dwords.find(name.Name);
+    if (it == values.Dwords.end()) continue;
+    HKEY in = name.InHotkeyKey ? hotkey.Get() : key.Get();
+    ok = in && SetDword(in, name.Name, it->second) && ok;
+  }
+  return ok;
+}
+
+}  // namespace korvel

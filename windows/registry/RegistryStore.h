@@ -1,0 +1,43 @@
+// The registry store of the Windows builds: the client passwords and KOR's
+// settings under HKEY_LOCAL_MACHINE, written directly through advapi32.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "FileIO.h"
+#include "PasswordStore.h"
+#include "WinPassSettings.h"
+
+namespace korvel {
+
+// Keys are opened with full access. Loads and saves hold a named mutex so
+// that load-modify-save cycles of several processes take turns, waiting at
+// most `lockWait` for it: a load then reads without it, a save fails.
+class TRegistryStore final : public TPasswordStore, public TKorSettingsStore {
+ public:
+  explicit TRegistryStore(std::chrono::milliseconds lockWait = kStoreLockWait)
+      : LockWait(lockWait) {}
+
+  bool Load(TStoredPasswords& stored, std::string& problem) override;
+  // The registry takes each write as it comes, so a save cut short (the
+  // program killed, the machine off) could leave part of a list. Before the
+  // list is taken apart it is copied beside it and the copy marked complete
+  // by its last value; until the save has finished, loads read the copy.
+  int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
+           std::string& problem) override;
+  void Load(TKorSettings& settings) override;
+  bool Save(const TKorSettings& settings) override;
+
+ private:
+  std::chrono::milliseconds LockWait;
+};
+
+// Every registry write of a save passes through a hook that tests set, to
+// make a chosen one fail as the registry would. An empty hook lets all run.
+void SetRegistryWriteHook(std::function<bool()> hook);
+
+}  // namespace korvel
