@@ -5,6 +5,7 @@
 
 #include "ClientPassword.h"
 #include "Dialog.h"
+#include "ZorvaResources.h"
 
 namespace korvel {
 
@@ -12,23 +13,23 @@ class TClientPasswordDialog : public TDialog {
  public:
   // Control ids of IDD_CLIENTPASSWORDSETUP.
   enum : int {
-    IdList = 100,
-    IdChallenge = 101,
-    IdPassword = 102,
-    IdNetrom = 104,
-    IdMD2 = 105,
-    IdMD5 = 106,
-    IdItanet = 107,
-    IdMatrixLen = 108,
-    IdFlexnet = 109,
-    IdDone = 1110,
-    IdNew = 1111,
-    IdChange = 1112,
-    IdRename = 1113,
-    IdDelete = 1114,
-    IdHelp = 9,
+    IdList = IDC_SETUP_LIST,
+    IdChallenge = IDC_SETUP_CHALLENGE,
+    IdPassword = IDC_SETUP_PASSWORD,
+    IdNetrom = IDC_SETUP_NETROM,
+    IdMD2 = IDC_SETUP_MD2,
+    IdMD5 = IDC_SETUP_MD5,
+    IdItanet = IDC_SETUP_ITANET,
+    IdMatrixLen = IDC_SETUP_MATRIXLEN,
+    IdFlexnet = IDC_SETUP_FLEXNET,
+    IdDone = IDC_SETUP_DONE,
+    IdNew = IDC_SETUP_NEW,
+    IdChange = IDC_SETUP_CHANGE,
+    IdRename = IDC_SETUP_RENAME,
+    IdDelete = IDC_SETUP_DELETE,
+    IdHelp = IDC_SETUP_HELP,
   };
-  static constexpr const char* kResource = "IDD_CLIENTPASSWORDSETUP";
+  static constexpr const char* kResource = IDD_CLIENTPASSWORDSETUP;
   static constexpr std::size_t kTagBuffer = 31;  // a TAG of at most 30 characters
 
   TClientPasswordDialog(TWindow parent, TClientPasswordList& records,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Framework.h"
+#include "ZorvaResources.h"
 
 namespace korvel {
 
@@ -184,12 +185,12 @@ class TDialog {
   std::vector<TBinding> Transfers;
 };
 
-// Asks for one line of text: resource 32514, prompt 4091, field 4090.
+// Asks for one line of text: a prompt above a field.
 class TInputDialog : public TDialog {
  public:
-  static constexpr int kResource = 32514;
-  static constexpr int kPromptId = 4091;
-  static constexpr int kFieldId = 4090;
+  static constexpr int kResource = IDD_INPUTBOX;
+  static constexpr int kPromptId = IDC_INPUT_PROMPT;
+  static constexpr int kFieldId = IDC_INPUT_FIELD;
 
   TInputDialog(TWindow parent, std::string title, std::string prompt, std::string& buffer,
                std::size_t bufferSize, const TModule* module = nullptr);

@@ -1,10 +1,11 @@
-// KOR's configuration dialog (resource 100) and splash window (resource 110).
+// KOR's configuration dialog, splash window and About box.
 #pragma once
 
 #include <functional>
 
 #include "WinPassSettings.h"
 #include "Dialog.h"
+#include "KorResources.h"
 
 namespace korvel {
 
@@ -16,16 +17,16 @@ using THelpRequest = std::function<void(void* owner, unsigned topic)>;
 class TConfigDialog : public TDialog {
  public:
   enum : int {
-    IdEnableHotkey = 107,
-    IdHotKey = 102,
-    IdCopyChallenge = 101,
-    IdTopmost = 106,
-    IdCaptionHeight = 105,
-    IdIconize = 104,
-    IdCopyToClipboard = 103,
-    IdHelp = 9,
+    IdEnableHotkey = IDC_CONFIG_ENABLEHOTKEY,
+    IdHotKey = IDC_CONFIG_HOTKEY,
+    IdCopyChallenge = IDC_CONFIG_COPYCHALLENGE,
+    IdTopmost = IDC_CONFIG_TOPMOST,
+    IdCaptionHeight = IDC_CONFIG_CAPTIONHEIGHT,
+    IdIconize = IDC_CONFIG_ICONIZE,
+    IdCopyToClipboard = IDC_CONFIG_COPYTOCLIPBOARD,
+    IdHelp = IDC_CONFIG_HELP,
   };
-  static constexpr int kResource = 100;
+  static constexpr int kResource = IDD_CONFIG;
 
   TConfigDialog(TWindow parent, TKorSettings& settings, THelpRequest help,
                 const TModule* module = nullptr);
@@ -52,14 +53,14 @@ class TConfigDialog : public TDialog {
 // Enter close it at once.
 class TSplashDialog : public TDialog {
  public:
-  static constexpr int kResource = 110;
+  static constexpr int kResource = IDD_SPLASH;
   explicit TSplashDialog(TWindow parent, const TModule* module = nullptr)
       : TDialog(parent, kResource, module) {}
   void SetupWindow() override;
   void EvTimer(unsigned id) override;
 };
 
-// The About box: a plain dialog from resource 101.
-inline constexpr int kAboutResource = 101;
+// The About box: a plain dialog.
+inline constexpr int kAboutResource = IDD_ABOUT;
 
 }  // namespace korvel

@@ -11,6 +11,7 @@
 #include "RegStores.h"
 #include "TestStores.h"
 #include "WinDialogSupport.h"
+#include "ZorvaResources.h"
 
 namespace korvel {
 namespace {
@@ -19,74 +20,39 @@ using namespace korvel::test;
 
 // ---- the resource ---------------------------------------------------------
 
-TEST(EditorResources, TheSetupDialogHasTheLayoutOfItsTable) {
+TEST(EditorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
   HMODULE zorva = LoadLibraryA("ZORVA.DLL");
   ASSERT_TRUE(zorva);
-  TTemplate t = ReadTemplate(zorva, "IDD_CLIENTPASSWORDSETUP");
-  EXPECT_EQ(t.Title, "Client Passwords Setup");
-  EXPECT_EQ(t.Font, "MS Sans Serif");
-  EXPECT_EQ(t.PointSize, 8);
-  EXPECT_EQ((std::vector<int>{t.X, t.Y, t.W, t.H}), (std::vector<int>{54, 34, 317, 203}));
-  const unsigned frame = DS_MODALFRAME | WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP;
-  EXPECT_EQ(t.Style & frame, frame);
-
-  struct TExpected {
-    int Id;
-    unsigned Class;
-    std::string Text;
-    int X, Y, W, H;
-    unsigned Style;  // bits that must be set
-  } expected[] = {
-      {-1, 0x82, "Client Password &List", 8, 8, 59, 10, 0},
-      {100, 0x83, "", 10, 20, 63, 170, LBS_NOTIFY | WS_VSCROLL},
-      {-1, 0x82, "C&hallenge", 87, 24, 34, 12, 0},
-      {101, 0x81, "", 127, 23, 106, 14, ES_AUTOHSCROLL},
-      {-1, 0x82, "&Password", 87, 47, 34, 12, 0},
-      {102, 0x81, "", 127, 46, 106, 14, ES_AUTOHSCROLL},
-      {103, 0x80, "Algorithm &Type", 87, 76, 83, 92, BS_GROUPBOX},
-      {104, 0x80, "&NETROM Matrix", 96, 90, 65, 10, BS_AUTORADIOBUTTON | WS_GROUP},
-      {105, 0x80, "&MD2", 96, 105, 65, 10, BS_AUTORADIOBUTTON},
-      {106, 0x80, "M&D5", 96, 121, 65, 10, BS_AUTORADIOBUTTON},
-      {107, 0x80, "&ITANET", 96, 136, 65, 10, BS_AUTORADIOBUTTON},
-      {109, 0x80, "&FLEXNET", 96, 151, 65, 10, BS_AUTORADIOBUTTON},
-      {-1, 0x82, "Matrix L&en", 178, 93, 35, 9, WS_GROUP},
-      {108, 0x81, "", 217, 90, 16, 12, ES_AUTOHSCROLL},
-      {-1, 0x82, "", 248, 8, 1, 188, SS_ETCHEDFRAME},
-      {1110, 0x80, "D&one", 262, 13, 42, 15, 0},
-      {1111, 0x80, "Ne&w", 262, 32, 42, 15, 0},
-      {1112, 0x80, "&Change", 262, 52, 42, 15, 0},
-      {1113, 0x80, "&Rename", 262, 72, 42, 15, 0},
-      {1114, 0x80, "Dele&te", 262, 92, 42, 15, 0},
-      {9, 0x80, "&Help", 262, 112, 42, 15, WS_DISABLED},
+  const TWantDialog dialogs[] = {
+      {IDD_CLIENTPASSWORDSETUP, "Client Passwords Setup", WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP,
+       {{IDC_SETUP_LIST, TKind::ListBox, "", "Client Password &List"},
+        {IDC_SETUP_CHALLENGE, TKind::Edit, "", "C&hallenge"},
+        {IDC_SETUP_PASSWORD, TKind::Edit, "", "&Password"},
+        {IDC_SETUP_NETROM, TKind::RadioButton, "&NETROM Matrix"},
+        {IDC_SETUP_MD2, TKind::RadioButton, "&MD2"},
+        {IDC_SETUP_MD5, TKind::RadioButton, "M&D5"},
+        {IDC_SETUP_ITANET, TKind::RadioButton, "&ITANET"},
+        {IDC_SETUP_FLEXNET, TKind::RadioButton, "&FLEXNET"},
+        {IDC_SETUP_MATRIXLEN, TKind::Edit, "", "Matrix L&en"},
+        {IDC_SETUP_DONE, TKind::PushButton, "D&one"},
+        {IDC_SETUP_NEW, TKind::PushButton, "Ne&w"},
+        {IDC_SETUP_CHANGE, TKind::PushButton, "&Change"},
+        {IDC_SETUP_RENAME, TKind::PushButton, "&Rename"},
+        {IDC_SETUP_DELETE, TKind::PushButton, "Dele&te"},
+        {IDC_SETUP_HELP, TKind::PushButton, "&Help"}},
+       {IDC_SETUP_LIST, IDC_SETUP_CHALLENGE, IDC_SETUP_PASSWORD, IDC_SETUP_NETROM, IDC_SETUP_MATRIXLEN,
+        IDC_SETUP_DONE, IDC_SETUP_NEW, IDC_SETUP_CHANGE, IDC_SETUP_RENAME, IDC_SETUP_DELETE, IDC_SETUP_HELP}},
+      {MAKEINTRESOURCEA(IDD_INPUTBOX), "", WS_CAPTION | WS_SYSMENU,
+       {{IDC_INPUT_PROMPT, TKind::Label, ""},
+        {IDC_INPUT_FIELD, TKind::Edit, ""},
+        {IDOK, TKind::DefaultButton, "OK"},
+        {IDCANCEL, TKind::PushButton, "Cancel"}},
+       {IDC_INPUT_FIELD, IDOK, IDCANCEL}},
   };
-  ASSERT_EQ(t.Items.size(), std::size(expected));
-  for (std::size_t i = 0; i < std::size(expected); ++i) {
-    const TItem& got = t.Items[i];
-    const TExpected& want = expected[i];
-    SCOPED_TRACE("control " + std::to_string(i) + " '" + want.Text + "'");
-    EXPECT_EQ(got.Id, want.Id);
-    EXPECT_EQ(got.Class, want.Class);
-    EXPECT_EQ(got.Text, want.Text);
-    EXPECT_EQ((std::vector<int>{got.X, got.Y, got.W, got.H}),
-              (std::vector<int>{want.X, want.Y, want.W, want.H}));
-    EXPECT_EQ(got.Style & want.Style, want.Style);
-    EXPECT_TRUE(got.Style & WS_VISIBLE);
-    if (want.Class == 0x83) {
-      EXPECT_FALSE(got.Style & LBS_SORT);  // unsorted
-    }
-    if (want.Class == 0x80 && (want.Id == 9 || want.Id >= 1110)) {
-      EXPECT_EQ(got.Style & 0xF, static_cast<unsigned>(BS_PUSHBUTTON));  // none is the default
-    }
+  for (const TWantDialog& want : dialogs) {
+    SCOPED_TRACE(IS_INTRESOURCE(want.Resource) ? "input box" : want.Resource);
+    EXPECT_EQ(DialogProblems(zorva, want), std::vector<std::string>{});
   }
-
-  TTemplate input = ReadTemplate(zorva, MAKEINTRESOURCEA(32514));
-  EXPECT_EQ((std::vector<int>{input.W, input.H}), (std::vector<int>{180, 64}));
-  ASSERT_EQ(input.Items.size(), 4u);
-  EXPECT_EQ(input.Items[0].Id, 4091);
-  EXPECT_EQ(input.Items[1].Id, 4090);
-  EXPECT_EQ(input.Items[2].Id, IDOK);
-  EXPECT_EQ(input.Items[2].Style & 0xF, static_cast<unsigned>(BS_DEFPUSHBUTTON));
-  EXPECT_EQ(input.Items[3].Id, IDCANCEL);
   FreeLibrary(zorva);
 }
 
@@ -140,8 +106,9 @@ TEST(EditorSession, TheOperatorEditsTheListInTheRealDialog) {
       boxes.push_back(title + ": (no input box)");
       return;
     }
-    boxes.push_back(title + " [" + ItemText(box, 4091) + "] was '" + ItemText(box, 4090) + "'");
-    SetItemText(box, 4090, text);
+    boxes.push_back(title + " [" + ItemText(box, IDC_INPUT_PROMPT) + "] was '" +
+                    ItemText(box, IDC_INPUT_FIELD) + "'");
+    SetItemText(box, IDC_INPUT_FIELD, text);
     Click(box, IDOK);
     WaitGone(box);
   };
@@ -150,38 +117,38 @@ TEST(EditorSession, TheOperatorEditsTheListInTheRealDialog) {
     HWND dialog = WaitForDialog("Client Passwords Setup");
     ASSERT_TRUE(dialog);
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
-    EXPECT_EQ(ListLines(dialog, 100), (std::vector<std::string>{"node", "bbs"}));
-    EXPECT_EQ(ItemText(dialog, 101), "NODE}");
-    EXPECT_EQ(ItemText(dialog, 108), "5");
-    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, 104), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 9)));
+    EXPECT_EQ(ListLines(dialog, IDC_SETUP_LIST), (std::vector<std::string>{"node", "bbs"}));
+    EXPECT_EQ(ItemText(dialog, IDC_SETUP_CHALLENGE), "NODE}");
+    EXPECT_EQ(ItemText(dialog, IDC_SETUP_MATRIXLEN), "5");
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_SETUP_NETROM), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SETUP_HELP)));
 
-    Click(dialog, 1113);  // Rename with nothing selected
+    Click(dialog, IDC_SETUP_RENAME);  // with nothing selected
     answer(dialog, "Client Passwords Setup", IDOK);
 
-    SelectLine(dialog, 100, 1);
-    EXPECT_EQ(ItemText(dialog, 101), "BBS>");
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 108)));
-    SetItemText(dialog, 102, "newpw");
-    ClickNow(dialog, 106);  // MD5
-    ClickNow(dialog, 1112);  // Change
+    SelectLine(dialog, IDC_SETUP_LIST, 1);
+    EXPECT_EQ(ItemText(dialog, IDC_SETUP_CHALLENGE), "BBS>");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SETUP_MATRIXLEN)));
+    SetItemText(dialog, IDC_SETUP_PASSWORD, "newpw");
+    ClickNow(dialog, IDC_SETUP_MD5);
+    ClickNow(dialog, IDC_SETUP_CHANGE);
 
-    Click(dialog, 1111);  // New
+    Click(dialog, IDC_SETUP_NEW);
     input("New Password TAG", "mail");
 
-    SelectLine(dialog, 100, 0);
-    Click(dialog, 1113);  // Rename node
+    SelectLine(dialog, IDC_SETUP_LIST, 0);
+    Click(dialog, IDC_SETUP_RENAME);  // node
     input("Rename Password TAG", "BBS");
     answer(dialog, "Client Passwords Setup", IDOK);  // Duplicated TAGs!
     input("Rename Password TAG", "node2");
 
-    SelectLine(dialog, 100, 0);
-    SetItemText(dialog, 101, "unsaved");
-    Click(dialog, 1114);  // Delete
+    SelectLine(dialog, IDC_SETUP_LIST, 0);
+    SetItemText(dialog, IDC_SETUP_CHALLENGE, "unsaved");
+    Click(dialog, IDC_SETUP_DELETE);
     answer(dialog, "Delete a Password TAG", IDYES);
-    EXPECT_EQ(ListLines(dialog, 100), (std::vector<std::string>{"bbs", "mail"}));
+    EXPECT_EQ(ListLines(dialog, IDC_SETUP_LIST), (std::vector<std::string>{"bbs", "mail"}));
 
-    Click(dialog, 1110);  // Done
+    Click(dialog, IDC_SETUP_DONE);
     WaitGone(dialog);
   });
   int result = edit(owner);

@@ -11,7 +11,9 @@
 #include "RegStores.h"
 #include "ChildProcess.h"
 #include "TestStores.h"
+#include "KorResources.h"
 #include "WinDialogSupport.h"
+#include "ZorvaResources.h"
 
 namespace korvel {
 namespace {
@@ -106,10 +108,10 @@ TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
   GetWindowRect(Combo(main), &combo);
   EXPECT_EQ(r.bottom - r.top, (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 52 / 100);
   // The window-menu command "Password Setup..." opens the library's dialog.
-  PostMessageA(main, WM_SYSCOMMAND, 102, 0);
+  PostMessageA(main, WM_SYSCOMMAND, IDM_PASSWORDSETUP, 0);
   HWND setup = WaitForDialog("Client Passwords Setup");
   ASSERT_TRUE(setup);
-  Click(setup, 1110);  // Done
+  Click(setup, IDC_SETUP_DONE);
   WaitGone(setup);
   PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);  // ignored
   Sleep(200);
@@ -272,87 +274,53 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
 
 // ---- the desktop dialogs ------------------------------------------------------
 
-struct TWant {
-  int Id;
-  unsigned Class;
-  std::string Text;
-  int X, Y, W, H;
-  unsigned Style;
-};
-
-void ExpectLayout(const TTemplate& t, const std::vector<TWant>& want) {
-  ASSERT_EQ(t.Items.size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    SCOPED_TRACE("control " + std::to_string(i) + " '" + want[i].Text + "'");
-    const TItem& got = t.Items[i];
-    EXPECT_EQ(got.Id, want[i].Id);
-    if (want[i].Class) {
-      EXPECT_EQ(got.Class, want[i].Class);
-    }
-    EXPECT_EQ(got.Text, want[i].Text);
-    EXPECT_EQ((std::vector<int>{got.X, got.Y, got.W, got.H}),
-              (std::vector<int>{want[i].X, want[i].Y, want[i].W, want[i].H}));
-    EXPECT_EQ(got.Style & want[i].Style, want[i].Style);
-  }
-}
-
-TEST(KorResources, TheThreeDialogsHaveTheLayoutsOfTheirTables) {
+TEST(KorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
   HMODULE kor = LoadLibraryExA((ProgramDir() + "\\KOR.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_TRUE(kor);
-  TTemplate config = ReadTemplate(kor, MAKEINTRESOURCEA(100));
-  EXPECT_EQ(config.Title, "KOR Configuration");
-  EXPECT_EQ(config.Font, "MS Sans Serif");
-  EXPECT_EQ((std::vector<int>{config.X, config.Y, config.W, config.H}), (std::vector<int>{26, 26, 251, 218}));
-  ExpectLayout(config, {
-      {-1, 0x80, "&HotKey", 13, 12, 136, 72, BS_GROUPBOX},
-      {107, 0x80, "&Enable Hotkey ", 24, 25, 67, 10, BS_AUTOCHECKBOX},
-      {102, 0, "", 20, 44, 108, 16, WS_BORDER},
-      {101, 0x80, "Copy Challen&ge from Clipboard", 21, 68, 111, 8, BS_AUTOCHECKBOX},
-      {-1, 0x80, "KOR Main &Window Options", 13, 96, 137, 64, BS_GROUPBOX},
-      {106, 0x80, "Act as &Topmost Window", 23, 110, 100, 13, BS_AUTOCHECKBOX},
-      {-1, 0x82, "Window Caption &Height", 23, 128, 78, 11, 0},
-      {105, 0x81, "", 104, 127, 19, 12, 0},
-      {104, 0x80, "&Iconize after use", 23, 141, 100, 13, BS_AUTOCHECKBOX},
-      {-1, 0x80, "KOR &Result Options", 13, 168, 136, 32, BS_GROUPBOX},
-      {103, 0x80, "Copy to Cli&pboard", 21, 180, 73, 12, BS_AUTOCHECKBOX},
-      {-1, 0x82, "", 173, 11, 1, 197, SS_ETCHEDFRAME},
-      {1, 0x80, "&OK", 197, 17, 37, 15, BS_DEFPUSHBUTTON},
-      {2, 0x80, "&Cancel", 197, 40, 37, 15, 0},
-      {9, 0x80, "&Help", 198, 64, 37, 14, 0},
-  });
-  EXPECT_EQ(_stricmp(config.Items[2].ClassName.c_str(), "msctls_hotkey32"), 0);
+  const TWantDialog dialogs[] = {
+      {MAKEINTRESOURCEA(IDD_CONFIG), "KOR Configuration", WS_CAPTION | WS_SYSMENU,
+       {{IDC_CONFIG_ENABLEHOTKEY, TKind::CheckBox, "&Enable Hotkey "},
+        {IDC_CONFIG_HOTKEY, TKind::HotKey, ""},
+        {IDC_CONFIG_COPYCHALLENGE, TKind::CheckBox, "Copy Challen&ge from Clipboard"},
+        {IDC_CONFIG_TOPMOST, TKind::CheckBox, "Act as &Topmost Window"},
+        {IDC_CONFIG_CAPTIONHEIGHT, TKind::Edit, "", "Window Caption &Height"},
+        {IDC_CONFIG_ICONIZE, TKind::CheckBox, "&Iconize after use"},
+        {IDC_CONFIG_COPYTOCLIPBOARD, TKind::CheckBox, "Copy to Cli&pboard"},
+        {IDOK, TKind::DefaultButton, "&OK"},
+        {IDCANCEL, TKind::PushButton, "&Cancel"},
+        {IDC_CONFIG_HELP, TKind::PushButton, "&Help"}},
+       {IDC_CONFIG_ENABLEHOTKEY, IDC_CONFIG_HOTKEY, IDC_CONFIG_COPYCHALLENGE, IDC_CONFIG_TOPMOST,
+        IDC_CONFIG_CAPTIONHEIGHT, IDC_CONFIG_ICONIZE, IDC_CONFIG_COPYTOCLIPBOARD, IDOK, IDCANCEL, IDC_CONFIG_HELP}},
+      {MAKEINTRESOURCEA(IDD_ABOUT), "About Korvel", WS_CAPTION | WS_SYSMENU,
+       {{IDC_ABOUT_PICTURE, TKind::Picture, "#" + std::to_string(IDB_ABOUT)},
+        {IDC_STATIC, TKind::Label, "Korvel for Win32 (Intel)"},
+        {IDC_STATIC, TKind::Label, "Version 3.0"},
+        {IDOK, TKind::DefaultButton, "OK"}},
+       {IDOK}},
+      {MAKEINTRESOURCEA(IDD_SPLASH), "", WS_BORDER,  // no caption bar
+       {{IDC_STATIC, TKind::Icon, "#" + std::to_string(IDI_LOGO)},
+        {IDC_STATIC, TKind::Label, "Version 3.0 for Win32 (Intel)"}},
+       {}},
+  };
+  for (const TWantDialog& want : dialogs) {
+    SCOPED_TRACE(reinterpret_cast<uintptr_t>(want.Resource));
+    EXPECT_EQ(DialogProblems(kor, want), std::vector<std::string>{});
+  }
+  FreeLibrary(kor);
+}
 
-  TTemplate about = ReadTemplate(kor, MAKEINTRESOURCEA(101));
-  EXPECT_EQ(about.Title, "About Korvel");
-  EXPECT_EQ((std::vector<int>{about.X, about.Y, about.W, about.H}), (std::vector<int>{54, 38, 286, 107}));
-  ASSERT_EQ(about.Items.size(), 9u);
-  EXPECT_EQ(about.Items[0].Id, 500);
-  EXPECT_EQ(about.Items[0].Text, "#1500");
-  EXPECT_EQ(about.Items[0].Style & (SS_BITMAP | WS_BORDER), static_cast<unsigned>(SS_BITMAP | WS_BORDER));
-  EXPECT_EQ(about.Items[2].Text, "Korvel for Win32 (Intel)");
-  EXPECT_EQ(about.Items[3].Text, "Version 3.0");
-  EXPECT_EQ(about.Items[8].Id, IDOK);
-  EXPECT_EQ((std::vector<int>{about.Items[8].X, about.Items[8].Y, about.Items[8].W, about.Items[8].H}),
-            (std::vector<int>{231, 17, 44, 15}));
-
-  TTemplate splash = ReadTemplate(kor, MAKEINTRESOURCEA(110));
-  EXPECT_EQ(splash.Title, "");
-  EXPECT_FALSE(splash.Style & WS_CAPTION & ~WS_BORDER);  // no caption bar
-  EXPECT_EQ((std::vector<int>{splash.W, splash.H}), (std::vector<int>{144, 73}));
-  ASSERT_EQ(splash.Items.size(), 4u);
-  EXPECT_EQ(splash.Items[0].Text, "#1000");
-  EXPECT_EQ(splash.Items[0].Style & SS_ICON, static_cast<unsigned>(SS_ICON));
-  EXPECT_EQ(splash.Items[1].Text, "Version 3.0 for Win32 (Intel)");
-
-  // The art: a 168 x 32 logo and a 100 x 100 picture.
-  HICON logo = static_cast<HICON>(LoadImageA(kor, MAKEINTRESOURCEA(1000), IMAGE_ICON, 0, 0, 0));
+TEST(KorResources, TheArtHasItsSizes) {
+  HMODULE kor = LoadLibraryExA((ProgramDir() + "\\KOR.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(kor);
+  // A 168 x 32 logo and a 100 x 100 picture of 256 colours.
+  HICON logo = static_cast<HICON>(LoadImageA(kor, MAKEINTRESOURCEA(IDI_LOGO), IMAGE_ICON, 0, 0, 0));
   ASSERT_TRUE(logo);
   ICONINFO info{};
   GetIconInfo(logo, &info);
   BITMAP mask{};
   GetObjectA(info.hbmMask, sizeof mask, &mask);
   EXPECT_EQ(mask.bmWidth, 168);
-  HBITMAP picture = static_cast<HBITMAP>(LoadImageA(kor, MAKEINTRESOURCEA(1500), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  HBITMAP picture = static_cast<HBITMAP>(LoadImageA(kor, MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ASSERT_TRUE(picture);
   DIBSECTION dib{};
   GetObjectA(picture, sizeof dib, &dib);
@@ -365,18 +333,18 @@ TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
   auto kor = Start();
   HWND main = WaitMain();
   ASSERT_TRUE(main);
-  PostMessageA(main, WM_SYSCOMMAND, 103, 0);  // About...
+  PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0);
   HWND about = WaitForDialog("About Korvel");
   ASSERT_TRUE(about);
   Click(about, IDOK);
   WaitGone(about);
 
-  PostMessageA(main, WM_SYSCOMMAND, 100, 0);  // Configure...
+  PostMessageA(main, WM_SYSCOMMAND, IDM_CONFIGURE, 0);
   HWND config = WaitForDialog("KOR Configuration");
   ASSERT_TRUE(config);
-  EXPECT_EQ(ItemText(config, 105), "52");
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(config, 102)));
-  SetItemText(config, 105, "25");
+  EXPECT_EQ(ItemText(config, IDC_CONFIG_CAPTIONHEIGHT), "52");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(config, IDC_CONFIG_HOTKEY)));
+  SetItemText(config, IDC_CONFIG_CAPTIONHEIGHT, "25");
   Click(config, IDOK);
   HWND range = WaitForDialog("KOR Configuration", config);
   ASSERT_TRUE(range);
@@ -384,7 +352,7 @@ TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
   Click(range, IDOK);
   WaitGone(range);
   EXPECT_TRUE(IsWindowVisible(config));  // still open
-  SetItemText(config, 105, "80");
+  SetItemText(config, IDC_CONFIG_CAPTIONHEIGHT, "80");
   Click(config, IDOK);
   WaitGone(config);
   RECT before;

@@ -88,6 +88,93 @@ TTemplate ReadTemplate(HMODULE module, LPCSTR name) {
   return t;
 }
 
+namespace {
+bool IsKind(const TItem& c, TKind kind) {
+  const unsigned button = c.Style & BS_TYPEMASK, image = c.Style & SS_TYPEMASK;
+  switch (kind) {
+    case TKind::Label: return c.Class == 0x82 && image <= SS_RIGHT;
+    case TKind::Edit: return c.Class == 0x81;
+    case TKind::ListBox: return c.Class == 0x83 && (c.Style & LBS_NOTIFY) && !(c.Style & LBS_SORT);
+    case TKind::HotKey: return _stricmp(c.ClassName.c_str(), "msctls_hotkey32") == 0;
+    case TKind::PushButton: return c.Class == 0x80 && button == BS_PUSHBUTTON;
+    case TKind::DefaultButton: return c.Class == 0x80 && button == BS_DEFPUSHBUTTON;
+    case TKind::CheckBox: return c.Class == 0x80 && button == BS_AUTOCHECKBOX;
+    case TKind::RadioButton: return c.Class == 0x80 && button == BS_AUTORADIOBUTTON;
+    case TKind::Picture: return c.Class == 0x82 && image == SS_BITMAP;
+    case TKind::Icon: return c.Class == 0x82 && image == SS_ICON;
+  }
+  return false;
+}
+bool IsContainer(const TItem& c) {
+  return (c.Class == 0x80 && (c.Style & BS_TYPEMASK) == BS_GROUPBOX) ||
+         (c.Class == 0x82 && (c.Style & SS_TYPEMASK) == SS_ETCHEDFRAME);
+}
+// Whether the box holds the control. A left-aligned label's rectangle only
+// bounds its text, which commonly ends sooner: its right edge may pass the box's.
+bool Holds(const TItem& box, const TItem& c) {
+  const bool leftLabel = c.Class == 0x82 && (c.Style & SS_TYPEMASK) == SS_LEFT;
+  return c.X >= box.X && c.Y >= box.Y && c.Y + c.H <= box.Y + box.H &&
+         (leftLabel ? c.X < box.X + box.W : c.X + c.W <= box.X + box.W);
+}
+bool Overlap(const TItem& a, const TItem& b) {
+  return a.X < b.X + b.W && b.X < a.X + a.W && a.Y < b.Y + b.H && b.Y < a.Y + a.H;
+}
+std::string Name(const TItem& c) { return "'" + c.Text + "' (" + std::to_string(c.Id) + ")"; }
+}  // namespace
+
+std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want) {
+  const TTemplate t = ReadTemplate(module, want.Resource);
+  if (t.Items.empty()) return {"no dialog or no controls"};
+  std::vector<std::string> problems;
+  if (t.Title != want.Title) problems.push_back("title '" + t.Title + "'");
+  if ((t.Style & (WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP)) != want.Frame) problems.push_back("frame style");
+  if (t.Font != "MS Sans Serif" || t.PointSize != 8) problems.push_back("font " + t.Font);
+  const auto& items = t.Items;
+  for (const TWantControl& w : want.Controls) {
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (items[i].Id == w.Id && (w.Id != -1 || items[i].Text == w.Text)) found.push_back(i);
+    const std::string name = "'" + w.Text + "' (" + std::to_string(w.Id) + ")";
+    if (found.size() != 1) {
+      problems.push_back(name + " found " + std::to_string(found.size()) + " times");
+      continue;
+    }
+    const std::size_t i = found[0];
+    if (items[i].Text != w.Text) problems.push_back(name + " reads '" + items[i].Text + "'");
+    if (!IsKind(items[i], w.Kind)) problems.push_back(name + " is of another kind");
+    if (!w.Label.empty() && (i == 0 || items[i - 1].Text != w.Label || !IsKind(items[i - 1], TKind::Label)))
+      problems.push_back(name + " does not follow its label '" + w.Label + "'");
+  }
+  std::vector<int> tabOrder;
+  std::vector<std::size_t> radios;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const TItem& c = items[i];
+    if (c.Style & WS_TABSTOP) tabOrder.push_back(c.Id);
+    if (IsKind(c, TKind::RadioButton)) radios.push_back(i);
+    if (!(c.Style & WS_VISIBLE)) problems.push_back(Name(c) + " is hidden");
+    if (c.X < 0 || c.Y < 0 || c.X + c.W > t.W || c.Y + c.H > t.H) problems.push_back(Name(c) + " lies outside");
+    for (std::size_t j = i + 1; j < items.size(); ++j) {
+      const TItem& d = items[j];
+      if (Overlap(c, d) && !(IsContainer(c) && Holds(c, d)) && !(IsContainer(d) && Holds(d, c)))
+        problems.push_back(Name(c) + " overlaps " + Name(d));
+    }
+  }
+  if (tabOrder != want.TabOrder) {
+    std::string order = "tab order";
+    for (int id : tabOrder) order += " " + std::to_string(id);
+    problems.push_back(order);
+  }
+  // One group: the radio buttons stand together, the first opens the group
+  // and the control after the last opens the next one.
+  if (!radios.empty()) {
+    bool group = radios.back() - radios.front() + 1 == radios.size() &&
+                 (items[radios.front()].Style & WS_GROUP);
+    for (std::size_t k = 1; k < radios.size(); ++k) group = group && !(items[radios[k]].Style & WS_GROUP);
+    if (radios.back() + 1 < items.size()) group = group && (items[radios.back() + 1].Style & WS_GROUP);
+    if (!group) problems.push_back("the radio buttons are not one group");
+  }
+  return problems;
+}
 
 std::string WindowText(HWND window) {
   char text[1024] = "";

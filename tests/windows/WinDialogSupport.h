@@ -42,6 +42,31 @@ struct TTemplate {
 };
 TTemplate ReadTemplate(HMODULE module, LPCSTR name);
 
+// What the operator needs of a dialog resource.
+enum class TKind {
+  Label, Edit, ListBox, HotKey, PushButton, DefaultButton, CheckBox, RadioButton, Picture, Icon
+};
+struct TWantControl {
+  int Id;  // IDC_STATIC (-1): the control with this text
+  TKind Kind;
+  std::string Text;  // "#n" for a resource number
+  std::string Label = {};  // a field's label: the control just before it, whose mnemonic reaches it
+};
+struct TWantDialog {
+  LPCSTR Resource;
+  std::string Title;
+  unsigned Frame;  // the template's bits of WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP
+  std::vector<TWantControl> Controls;
+  std::vector<int> TabOrder;  // the ids of the WS_TABSTOP controls, in order
+};
+// What is wrong with the dialog resource, one line per fault; empty when
+// nothing is. Beyond the wanted controls, texts, kinds, labels and tab
+// order: every control is visible and lies inside the dialog, no two
+// overlap (a group box or etched frame may hold controls, wholly; a left-
+// aligned label's text may end before its rectangle), and the radio buttons
+// form one group.
+std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want);
+
 // Waits until the window is closed (up to ten seconds).
 bool WaitGone(HWND window);
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "KorResources.h"
 #include "ReplyFlow.h"
 #include "WinPassSettings.h"
 
@@ -15,8 +16,13 @@ namespace korvel {
 inline constexpr char kMainTitle[] = "Korvel for Win32 3.0";
 
 // Window-menu commands.
-enum : UINT { CmdConfigure = 100, CmdPasswordSetup = 102, CmdAbout = 103, CmdHelp = 104 };
-inline constexpr UINT kCmExit = 24310;  // the exit command of the accelerators "x" and "X"
+enum : UINT {
+  CmdConfigure = IDM_CONFIGURE,
+  CmdPasswordSetup = IDM_PASSWORDSETUP,
+  CmdAbout = IDM_ABOUT,
+  CmdHelp = IDM_HELP,
+};
+inline constexpr UINT kCmExit = CM_EXIT;  // the exit command of the accelerators "x" and "X"
 
 class TMakePassFrame;
 

@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "KorResources.h"
 #include "MakePassFrame.h"
 #include "Win32Dialogs.h"
 #include "RegistryStore.h"
@@ -22,9 +23,9 @@ class TWinPass {
 
   int Run(HINSTANCE instance, bool noSplash) {
     TMakePassFrame frame(Settings, noSplash);
-    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(100));
+    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_KOR));
     if (!frame.Create(instance, icon)) return 1;
-    HACCEL accelerators = LoadAcceleratorsA(instance, "KOR");
+    HACCEL accelerators = LoadAcceleratorsA(instance, IDR_ACCELERATORS);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
       if (accelerators && TranslateAcceleratorA(frame.Handle(), accelerators, &message)) continue;
