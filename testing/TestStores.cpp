@@ -84,8 +84,8 @@ constexpr char kCalvek[] = "SOFTWARE\\Calvek";
 
 }  // namespace
 
-TStores RegistryStores() {
-  ClearCalvek();
+TStores RegistryStores(bool clear) {
+  if (clear) ClearCalvek();
   auto store = std::make_shared<TRegistryStore>();
   TStores stores{store, store};
   stores.ReadKeys = [] {
@@ -156,7 +156,7 @@ std::vector<TStoreKind> StoreKinds() {
   kinds.push_back({"memory", MemoryStores});
   kinds.push_back({"file", [] { return FileStores(MakeTempDir() + "/registry.reg"); }});
 #ifdef _WIN32
-  kinds.push_back({"registry", RegistryStores});
+  kinds.push_back({"registry", [] { return RegistryStores(); }});
 #endif
   return kinds;
 }

@@ -36,8 +36,9 @@ TStores MemoryStores();
 // A file store at a path.
 TStores FileStores(const std::string& path);
 #ifdef _WIN32
-// The registry store, HKEY_LOCAL_MACHINE\SOFTWARE\Calvek removed first.
-TStores RegistryStores();
+// The registry store; HKEY_LOCAL_MACHINE\SOFTWARE\Calvek removed first
+// unless `clear` is false.
+TStores RegistryStores(bool clear = true);
 #endif
 
 struct TStoreKind {

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "ZORVAModule.h"
-#include "RegStores.h"
 #include "TestStores.h"
 #include "WinDialogSupport.h"
 #include "ZorvaResources.h"
@@ -59,14 +58,14 @@ TEST(EditorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
 // ---- an operator session ---------------------------------------------------
 
 std::vector<TClientPassword> StoredRecords() {
-  TZORVAModule module(MakeWin32RegStore());
+  TZORVAModule module(std::make_shared<TRegistryStore>());
   return module.ClientPasswords->Snapshot();
 }
 
 TEST(EditorSession, TheOperatorEditsTheListInTheRealDialog) {
   {
-    std::shared_ptr<TRegStore> store = MakeWin32RegStore();
-    ClearCalvek(*store);
+    ClearCalvek();
+    auto store = std::make_shared<TRegistryStore>();
     TZORVAModule seed(store);
     auto node = std::make_unique<TClientPassword>("node");
     node->Challenge = "NODE}";

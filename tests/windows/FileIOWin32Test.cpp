@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "FileIO.h"
-#include "RegStores.h"
+#include "FileStore.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -105,13 +105,11 @@ TEST(WindowsFileIO, LocksShareReadersAndWaitForAWriterABoundedTime) {
 TEST(WindowsFileIO, TheFileStoreNeverWritesOverWhatItCannotRead) {
   const std::string path = test::MakeTempDir() + "\\store.reg";
   ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
-  auto store = MakeFileRegStore(path);
+  TFileStore store(path);
+  TStoredPasswords stored;
   std::string problem;
-  auto reader = store->Begin(TRegAccess::Read, problem);
-  ASSERT_TRUE(reader);
-  EXPECT_FALSE(reader->Readable());
-  reader.reset();
-  EXPECT_FALSE(store->Begin(TRegAccess::Write, problem));
+  EXPECT_FALSE(store.Load(stored, problem));
+  EXPECT_EQ(store.Save(stored, nullptr, problem), kStoreNotWritable);
   EXPECT_NE(problem.find("folder"), std::string::npos) << problem;
 }
 

@@ -8,7 +8,6 @@
 #include "Digest.h"
 #include "WinPassSettings.h"
 #include "ZORVAModule.h"
-#include "RegStores.h"
 #include "ChildProcess.h"
 #include "TestStores.h"
 #include "KorResources.h"
@@ -24,9 +23,9 @@ constexpr char kTitle[] = "Korvel for Win32 3.0";
 
 class Kor : public ::testing::Test {
  protected:
-  std::shared_ptr<TRegStore> Store = MakeWin32RegStore();
+  std::shared_ptr<TRegistryStore> Store = std::make_shared<TRegistryStore>();
 
-  void SetUp() override { ClearCalvek(*Store); }
+  void SetUp() override { ClearCalvek(); }
 
   std::unique_ptr<TChildProcess> Start(const std::string& args = "-q") {
     std::vector<std::string> argv{ProgramDir() + "\\KOR.EXE"};
@@ -64,14 +63,15 @@ class Kor : public ::testing::Test {
     module.ClientPasswords->Add(std::move(r));
     ASSERT_EQ(module.SaveClientPasswords(), -1);
   }
-  void StoreSettings(const TKorSettings& settings) {
-    auto session = Store->Begin(TRegAccess::Write);
-    ASSERT_TRUE(SaveKorSettings(session->LocalMachine(), settings));
-  }
+  void StoreSettings(const TKorSettings& settings) { ASSERT_TRUE(Store->Save(settings)); }
   bool KorKeyExists() {
-    auto session = Store->Begin(TRegAccess::Read);
-    return session->LocalMachine().Open(kKorKeyPath) != nullptr;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKorKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return false;
+    RegCloseKey(key);
+    return true;
   }
+  static TRegNode KorKey() { return RegistryStores(false).Key(kKorKeyPath); }
   static std::string ClipboardText() {
     std::string text;
     if (!OpenClipboard(nullptr)) return "<closed>";
@@ -120,15 +120,13 @@ TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
 
   Key(main, 'x');  // ends the program; the character never reaches the input
   EXPECT_EQ(kor->Wait(), 0);
-  auto session = Store->Begin(TRegAccess::Read);
-  auto key = session->LocalMachine().Open(kKorKeyPath);
-  ASSERT_TRUE(key);
-  EXPECT_EQ(QueryDword(*key, "MajorVersion"), 3u);
-  EXPECT_EQ(QueryDword(*key, "CaptionHeight"), 52u);
-  EXPECT_EQ(QueryDword(*key, "CopyToClipboard"), 0u);
-  auto hotkey = key->Open(kHotkeyKey);
-  ASSERT_TRUE(hotkey);
-  EXPECT_EQ(QueryDword(*hotkey, "HotkeyActivation"), 0u);
+  ASSERT_TRUE(KorKeyExists());
+  const TRegNode key = KorKey();
+  EXPECT_EQ(key.Dword("MajorVersion"), 3u);
+  EXPECT_EQ(key.Dword("CaptionHeight"), 52u);
+  EXPECT_EQ(key.Dword("CopyToClipboard"), 0u);
+  ASSERT_TRUE(key.Find(kHotkeyKey));
+  EXPECT_EQ(key.Find(kHotkeyKey)->Dword("HotkeyActivation"), 0u);
 }
 
 TEST_F(Kor, EnterAnswersShowsCopiesFilesAndIconizes) {
@@ -182,7 +180,7 @@ TEST_F(Kor, ASecondStartBringsTheFirstForwardAndTouchesNothing) {
   HWND main = WaitMain();
   ASSERT_TRUE(main);
   ShowWindow(main, SW_MINIMIZE);
-  ClearCalvek(*Store);
+  ClearCalvek();
   auto second = Start();
   EXPECT_EQ(second->Wait(), 0);
   EXPECT_FALSE(IsIconic(main));
@@ -364,10 +362,7 @@ TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
   }());
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
-  {
-    auto session = Store->Begin(TRegAccess::Read);
-    EXPECT_EQ(QueryDword(*session->LocalMachine().Open(kKorKeyPath), "CaptionHeight"), 80u);
-  }
+  EXPECT_EQ(KorKey().Dword("CaptionHeight"), 80u);
   auto again = Start();
   main = WaitMain();
   ASSERT_TRUE(main);

@@ -11,7 +11,8 @@
 #include <random>
 #include <thread>
 
-#include "ClientPasswordStore.h"
+#include "PasswordStore.h"
+#include "RegistryStore.h"
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
 #include "TestStores.h"
@@ -22,22 +23,17 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-TClientPasswordList List(int count, const std::string& prefix) {
-  TClientPasswordList records;
-  for (int i = 0; i < count; ++i) {
-    auto record = std::make_unique<TClientPassword>(prefix + std::to_string(i));
-    record->Challenge = "prompt " + std::to_string(i);
-    record->String = "pw";
-    record->Type = kMD5;
-    records.Add(std::move(record));
-  }
-  return records;
+TStoredPasswords List(int count, const std::string& prefix) {
+  TStoredPasswords stored;
+  for (int i = 0; i < count; ++i)
+    stored.Records.push_back(
+        RecordFromTexts(prefix + std::to_string(i), "prompt " + std::to_string(i), "pw", "MD5"));
+  return stored;
 }
 
-void Store(TRegStore& store, const TClientPasswordList& records) {
-  auto session = store.Begin(TRegAccess::Write);
-  ASSERT_TRUE(session);
-  ASSERT_EQ(WriteClientPasswords(session->LocalMachine(), {}, records), kAllWritten);
+void Store(TPasswordStore& store, const TStoredPasswords& stored) {
+  std::string problem;
+  ASSERT_EQ(store.Save(stored, nullptr, problem), kAllWritten) << problem;
 }
 
 std::vector<std::string> Tags(const std::vector<TClientPassword>& records) {
@@ -46,25 +42,27 @@ std::vector<std::string> Tags(const std::vector<TClientPassword>& records) {
   return tags;
 }
 
-std::vector<TClientPassword> Load(TRegStore& store) {
-  auto session = store.Begin(TRegAccess::Read);
-  TZorvaVersions versions;
-  TClientPasswordList records;
-  if (session) ReadClientPasswords(session->LocalMachine(), versions, records);
-  return records.Snapshot();
+std::vector<TClientPassword> Load(TPasswordStore& store) {
+  TStoredPasswords stored;
+  std::string problem;
+  store.Load(stored, problem);
+  return stored.Records;
 }
 
 // Another program in the middle of a save: a thread (a mutex belongs to the
-// thread that holds it) that holds the store's write session until told to
-// finish, then runs `finish` inside it.
+// thread that holds it) that holds the store's mutex until told to finish,
+// then runs `finish` while it still holds it.
 class TOtherWriter {
  public:
-  explicit TOtherWriter(std::function<void(TRegKey&)> finish = {})
+  explicit TOtherWriter(std::function<void()> finish = {})
       : Thread([this, finish] {
-          auto session = MakeWin32RegStore()->Begin(TRegAccess::Write);
+          HANDLE mutex = CreateMutexA(nullptr, FALSE, "Korvel.ZORVA.Store");
+          WaitForSingleObject(mutex, 10000);
           SetEvent(Held);
           WaitForSingleObject(Finish, 10000);  // a bound, so a hang fails instead
-          if (session && finish) finish(session->LocalMachine());
+          if (finish) finish();  // the mutex is its own: a save takes it again
+          ReleaseMutex(mutex);
+          CloseHandle(mutex);
         }) {
     WaitForSingleObject(Held, 10000);
   }
@@ -84,32 +82,32 @@ class TOtherWriter {
   std::thread Thread;
 };
 
-TEST(RegistryStoreLock, SessionsWaitForAnotherProgramOnlyABoundedTime) {
-  auto store = MakeWin32RegStore(300ms);
+TEST(RegistryStoreLock, LoadsAndSavesWaitForAnotherProgramOnlyABoundedTime) {
+  TRegistryStore store(300ms);
   TOtherWriter other;
   auto start = Clock::now();
+  TStoredPasswords stored;
   std::string problem;
-  EXPECT_TRUE(store->Begin(TRegAccess::Read, problem));  // reads without the mutex
+  EXPECT_TRUE(store.Load(stored, problem));  // reads without the mutex
   auto waited = Clock::now() - start;
   EXPECT_GE(waited, 250ms);
   EXPECT_LT(waited, 2500ms);
   start = Clock::now();
-  EXPECT_FALSE(store->Begin(TRegAccess::Write, problem));  // never writes without it
+  EXPECT_EQ(store.Save(stored, nullptr, problem), kStoreNotWritable);  // never without it
   EXPECT_LT(Clock::now() - start, 2500ms);
   EXPECT_EQ(problem, "another program is saving the client passwords");
   other.Release();
-  EXPECT_TRUE(store->Begin(TRegAccess::Write, problem));
+  EXPECT_EQ(store.Save(stored, nullptr, problem), kAllWritten);
 }
 
 // The library loads without the mutex when another program holds it too
 // long; that load must not let its unload write the list it read over the
 // one the other program saved meanwhile.
 TEST(RegistryStoreLock, ALoadThatDidNotWaitNeverOverwritesTheSaveItDidNotWaitFor) {
-  std::shared_ptr<TRegStore> store = MakeWin32RegStore(200ms);
-  test::ClearCalvek(*store);
+  test::ClearCalvek();
+  auto store = std::make_shared<TRegistryStore>(200ms);
   Store(*store, List(1, "old"));
-  const TClientPasswordList saved = List(2, "new");
-  TOtherWriter other([&](TRegKey& machine) { WriteClientPasswords(machine, {}, saved); });
+  TOtherWriter other([&] { Store(*store, List(2, "new")); });
   auto start = Clock::now();
   auto module = std::make_unique<TZORVAModule>(store);
   EXPECT_LT(Clock::now() - start, 2500ms);
@@ -119,14 +117,60 @@ TEST(RegistryStoreLock, ALoadThatDidNotWaitNeverOverwritesTheSaveItDidNotWaitFor
   EXPECT_EQ(Tags(Load(*store)), (std::vector<std::string>{"new0", "new1"}));
 }
 
+// A save stopped at any write (the program killed; what it wrote stays)
+// leaves a store whose next load gives the old list or the new one, whole.
+// Also when the save that stops follows one that stopped, and when there was
+// no list before.
+TEST(RegistryStoreStop, ASaveStoppedAtAnyWriteLoadsTheOldListOrTheNewOne) {
+  TRegistryStore store;
+  const TStoredPasswords first = List(3, "a"), second = List(2, "b"), third = List(4, "c");
+  // Saves `stored`, stopping before write number `budget`; true when the
+  // save was not stopped.
+  auto save = [&](const TStoredPasswords& stored, int budget) {
+    bool stopped = false;
+    SetRegistryWriteHook([&] { return !(stopped = stopped || budget-- == 0); });
+    std::string problem;
+    int result = store.Save(stored, nullptr, problem);
+    SetRegistryWriteHook(nullptr);
+    EXPECT_EQ(result == kAllWritten, !stopped);
+    return !stopped;
+  };
+  test::TStores raw = test::RegistryStores(false);
+  for (bool listBefore : {false, true}) {
+    test::ClearCalvek();
+    if (listBefore) ASSERT_TRUE(save(first, -1));
+    const TRegNode before = raw.ReadKeys();
+    const auto old = Load(store);
+    bool finished = false;
+    for (int stop = 0; !finished; ++stop) {
+      raw.WriteKeys(before);
+      finished = save(second, stop);
+      const auto loaded = Load(store);
+      ASSERT_TRUE(loaded == second.Records || (!finished && loaded == old)) << "stopped at " << stop;
+      // Every third stop also stops the save after it at every point.
+      if (stop % 3 != 0) continue;
+      const TRegNode after = raw.ReadKeys();
+      bool finishedAgain = false;
+      for (int stopAgain = 0; !finishedAgain; ++stopAgain) {
+        raw.WriteKeys(after);
+        finishedAgain = save(third, stopAgain);
+        const auto reloaded = Load(store);
+        ASSERT_TRUE(reloaded == third.Records || (!finishedAgain && reloaded == loaded))
+            << "stopped at " << stop << ", then at " << stopAgain;
+      }
+    }
+  }
+  test::ClearCalvek();
+}
+
 // korvel.exe killed (TerminateProcess) at chosen moments of the save of a
 // long list: the next load gives the list before the save or the list after
 // it, whole. Round 0 lets the save finish and measures it; the later rounds
 // kill it after a random part of that time, every other one once the old
 // list is being taken apart.
 TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
-  std::shared_ptr<TRegStore> store = MakeWin32RegStore();
-  test::ClearCalvek(*store);
+  test::ClearCalvek();
+  auto store = std::make_shared<TRegistryStore>();
   Store(*store, List(2000, "r"));
   std::vector<TClientPassword> expected = Load(*store);
   ASSERT_EQ(expected.size(), 2000u);
@@ -180,25 +224,20 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
       child.Wait();
     }
     // Where the kill landed: a list key that a finished save does not leave.
-    auto session = store->Begin(TRegAccess::Read);
-    auto key = session->LocalMachine().Open(kZorvaKeyPath);
-    auto list = key->Open(kClientPasswordsKey);
-    uint32_t rawCount = list ? list->SubKeyCount() : 0;
-    auto copy = key->Open(kSavingCopyKey);
-    const char* copyState = !copy                                   ? ""
-                            : copy->Query(kSavingCopyComplete) ? " + complete copy"
-                                                                    : " + partial copy";
-    copy.reset();
-    list.reset();
-    key.reset();
-    session.reset();
+    const TRegNode key = test::RegistryStores(false).Key(kZorvaKeyPath);
+    const TRegNode* list = key.Find(kClientPasswordsKey);
+    const std::size_t rawCount = list ? list->Keys.size() : 0;
+    const TRegNode* copy = key.Find(kSavingCopyKey);
+    const char* copyState = !copy                             ? ""
+                            : copy->Value(kSavingCopyComplete) ? " + complete copy"
+                                                               : " + partial copy";
     const std::vector<TClientPassword> loaded = Load(*store);
     bool isOld = loaded == expected;
     bool isNew = loaded.size() == expected.size() + 1 &&
                  std::equal(expected.begin(), expected.end(), loaded.begin()) &&
                  loaded.back().Tag == tag;
     std::printf("round %2d: save began %6.1f ms after the start, killed %6.1f ms into it (a save"
-                " takes %6.1f), list key %4u records%s, loads %s\n",
+                " takes %6.1f), list key %4zu records%s, loads %s\n",
                 round, startMs, killMs, saveMs, rawCount, copyState,
                 isOld ? "the old list" : isNew ? "the new list" : "A TORN LIST");
     ASSERT_TRUE(isOld || isNew) << "round " << round << ": " << loaded.size() << " records";
@@ -212,7 +251,7 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
   EXPECT_GT(inside, 0);  // kills did land inside the rewrite
   CloseHandle(changed);
   RegCloseKey(zorva);
-  test::ClearCalvek(*store);
+  test::ClearCalvek();
 }
 
 // Runs korvel.exe with `input` through a pipe on its standard input; the
@@ -233,8 +272,8 @@ std::string Korvel(const std::vector<std::string>& args, const std::string& inpu
 
 class KorvelPipes : public ::testing::Test {
  protected:
-  void SetUp() override { test::ClearCalvek(*MakeWin32RegStore()); }
-  void TearDown() override { test::ClearCalvek(*MakeWin32RegStore()); }
+  void SetUp() override { test::ClearCalvek(); }
+  void TearDown() override { test::ClearCalvek(); }
 };
 
 TEST_F(KorvelPipes, AnExportThroughAPipeKeepsItsLineEndsAndImportsAgain) {
@@ -250,7 +289,7 @@ TEST_F(KorvelPipes, AnExportThroughAPipeKeepsItsLineEndsAndImportsAgain) {
   EXPECT_EQ(exported.find("\r\r"), std::string::npos) << exported;
   const std::string path = test::MakeTempDir() + "\\backup.reg";
   test::WriteFileBytes(path, exported);
-  test::ClearCalvek(*MakeWin32RegStore());
+  test::ClearCalvek();
   Korvel({"import", path}, "", &code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(Korvel({"list"}, ""), list);
