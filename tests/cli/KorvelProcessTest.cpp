@@ -18,6 +18,7 @@
 #include "ClientPasswordStore.h"
 #include "ChildProcess.h"
 #include "RegStores.h"
+#include "Records.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -107,10 +108,8 @@ TEST_F(KorvelProgram, WritesThatFailAreFailures) {
     auto session = store->Begin(TRegAccess::Write);
     ASSERT_TRUE(session);
     TClientPasswordList records;
-    for (int i = 0; i < 12; ++i) {
-      records.Add(std::make_unique<TClientPassword>("tag" + std::to_string(i)));
-      records.At(i).Challenge = std::string(200, 'p');
-    }
+    for (int i = 0; i < 12; ++i)
+      test::Append(records, test::Record("tag" + std::to_string(i), std::string(200, 'p')));
     ASSERT_EQ(WriteClientPasswords(session->LocalMachine(), TZorvaVersions{}, records), kAllWritten);
     ASSERT_TRUE(session->Commit());
   }

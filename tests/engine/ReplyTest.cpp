@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Digest.h"
+#include "Records.h"
 #include "ZORVAModule.h"
 
 namespace korvel {
@@ -14,13 +15,9 @@ class Replies : public ::testing::Test {
  protected:
   TZORVAModule Module{nullptr};
 
-  int Add(std::string prompt, std::string password, std::string type) {
-    auto r = std::make_unique<TClientPassword>("tag");
-    r->Challenge = std::move(prompt);
-    r->String = std::move(password);
-    ApplyTypeText(type, *r);
-    Module.ClientPasswords->Add(std::move(r));
-    return Module.ClientPasswords->Count() - 1;
+  int Add(std::string prompt, std::string password, std::string_view type) {
+    return test::Append(*Module.ClientPasswords,
+                        test::Record("tag", std::move(prompt), std::move(password), type));
   }
   // The reply, or "<fail>" after checking that the buffer was left alone.
   std::string Make(std::string challenge, int position, unsigned length = 255) {

@@ -9,6 +9,7 @@
 
 #include "ZORVAModule.h"
 #include "RegStores.h"
+#include "Records.h"
 #include "TestStores.h"
 #include "WinDialogSupport.h"
 
@@ -102,16 +103,8 @@ TEST(EditorSession, TheOperatorEditsTheListInTheRealDialog) {
     std::shared_ptr<TRegStore> store = MakeWin32RegStore();
     ClearCalvek(*store);
     TZORVAModule seed(store);
-    auto node = std::make_unique<TClientPassword>("node");
-    node->Challenge = "NODE}";
-    node->String = "abcdef";
-    node->Type = kNetromMatrix;
-    node->MatrixLen = "5";
-    seed.ClientPasswords->Add(std::move(node));
-    auto bbs = std::make_unique<TClientPassword>("bbs");
-    bbs->Challenge = "BBS>";
-    bbs->String = "old";
-    seed.ClientPasswords->Add(std::move(bbs));
+    *seed.ClientPasswords = List({Record("node", "NODE}", "abcdef", kNetromMatrix, "5"),
+                                  Record("bbs", "BBS>", "old")});
     ASSERT_EQ(seed.SaveClientPasswords(), -1);
   }
   HMODULE zorva = LoadLibraryA("ZORVA.DLL");
