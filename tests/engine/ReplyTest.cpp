@@ -86,6 +86,7 @@ TEST_F(Replies, MatrixEdgeCases) {
   EXPECT_EQ(Make("2 1", Add("", "a()", "M2")), "<fail>");           // zero character first
   EXPECT_EQ(Make("1 2 3", Add("", "a)b", "M3")), "a");              // reply ends at the zero
   EXPECT_EQ(Make("1", Add("", "abc", "M99999999999999")), "a");     // huge length: clamped
+  EXPECT_EQ(Make("1", Add("", "abc", "M4294967296")), "a");         // clamped, not 2^32 cut to 0
 }
 
 TEST_F(Replies, TheLengthRuleOfTheCallersBuffer) {
