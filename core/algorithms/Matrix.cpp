@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CharClass.h"
+#include "Decimal.h"
 #include "Random.h"
 
 namespace korvel {
@@ -106,17 +107,10 @@ bool TMatrix::MakeReply(const char* challenge) {
     // line pasted with or without its line end gets the same reply.
     if (p[std::strspn(p, " \t\r\n")] == '\0') return true;
     while (*p != '\0' && !IsDigit(*p)) ++p;
-    uint64_t value = 0;
-    bool tooLarge = false;
-    for (; IsDigit(*p); ++p) {
-      value = value * 10 + static_cast<unsigned>(*p - '0');
-      if (value > INT32_MAX) {
-        tooLarge = true;
-        value = INT32_MAX;
-      }
-    }
-    if (tooLarge || value > static_cast<uint64_t>(elements)) return false;
-    GetElement(static_cast<int>(value) - 1, Template, Element);
+    const TDecimal number = ReadDecimal(p);
+    p += number.Digits;
+    if (number.Overflow || number.Value > static_cast<uint64_t>(elements)) return false;
+    GetElement(static_cast<int>(number.Value) - 1, Template, Element);
     ReplyText.push_back(ResolveElement(Element));
   }
   return true;

@@ -1,6 +1,7 @@
 #include "WeightedSum.h"
 
 #include "CharClass.h"
+#include "Decimal.h"
 
 namespace korvel {
 namespace {
@@ -31,8 +32,9 @@ bool WeightedSum(int32_t count, const std::string& password, char* challenge,
 bool TNumberReader::Next(uint32_t& value) {
   if (*At == '\0') return false;
   while (*At != '\0' && !IsDigit(*At)) ++At;
-  value = 0;
-  for (; IsDigit(*At); ++At) value = value * 10u + static_cast<uint32_t>(*At - '0');
+  const TDecimal number = ReadDecimal(At);
+  At += number.Digits;
+  value = static_cast<uint32_t>(number.Value);  // modulo 2^32
   if (*At != '\0') *At++ = '\0';
   return true;
 }

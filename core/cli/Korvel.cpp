@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "CharClass.h"
+#include "Decimal.h"
 #include "FileIO.h"
 #include "FileStore.h"
 #include "ZORVAModule.h"
@@ -166,8 +167,8 @@ int ParseType(const std::string& text) {
 
 // A matrix length is one or two decimal digits, 1 to 99.
 bool ValidMatrixLen(const std::string& text) {
-  return !text.empty() && text.size() <= 2 &&
-         text.find_first_not_of("0123456789") == std::string::npos && std::stoi(text) != 0;
+  const TDecimal number = ReadDecimal(text);
+  return number.Digits == text.size() && text.size() <= 2 && number.Value != 0;  // "" reads 0
 }
 
 std::string ParseMatrixLen(const std::string& text) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Decimal.h"
+
 namespace korvel {
 
 namespace {
@@ -60,11 +62,9 @@ bool TEdit::IsValid() {
 
 bool TRangeValidator::IsValid(const std::string& text) const {
   if (text.empty() || text.size() > 9) return false;
-  long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
+  const TDecimal number = ReadDecimal(text);
+  if (number.Digits != text.size()) return false;  // digits only
+  const auto value = static_cast<long>(number.Value);  // nine digits fit a long
   return value >= Min && value <= Max;
 }
 

@@ -6,7 +6,7 @@
 
 #include "CallerBuffer.h"
 #include "ZORVAModule.h"
-#include "CharClass.h"
+#include "Decimal.h"
 #include "Digest.h"
 #include "Matrix.h"
 #include "WeightedSum.h"
@@ -25,15 +25,9 @@ int32_t ReadMatrixLen(const std::string& text) {
   while (p < text.size() && (text[p] == ' ' || (text[p] >= '\t' && text[p] <= '\r'))) ++p;
   bool negative = false;
   if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
-  int64_t value = 0;
-  for (; p < text.size() && IsDigit(text[p]); ++p) {
-    value = value * 10 + (text[p] - '0');
-    if (value > INT32_MAX) {
-      value = INT32_MAX;
-      break;
-    }
-  }
-  return static_cast<int32_t>(negative ? -value : value);
+  const auto value =
+      static_cast<int32_t>(ReadDecimal(std::string_view(text).substr(p)).AtMost(INT32_MAX));
+  return negative ? -value : value;
 }
 
 }  // namespace

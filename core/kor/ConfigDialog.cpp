@@ -1,5 +1,7 @@
 #include "ConfigDialog.h"
 
+#include "Decimal.h"
+
 namespace korvel {
 
 TConfigDialog::TConfigDialog(TWindow parent, TKorSettings& settings, THelpRequest help,
@@ -44,11 +46,9 @@ void TConfigDialog::CmOk() {
   if (!CanClose()) return;  // the range message was shown; the dialog stays open
   TransferData(TTransferDirection::GetData);
   // The height stored at exit is the one confirmed here.
-  const char* text = Settings.Settings.CaptionHeightText;
-  uint16_t height = 0;
-  for (const char* p = text; *p >= '0' && *p <= '9'; ++p)
-    height = static_cast<uint16_t>(height * 10 + (*p - '0'));
-  Settings.CaptionHeight = height;
+  // Its leading digits, modulo 2^16.
+  Settings.CaptionHeight =
+      static_cast<uint16_t>(ReadDecimal(Settings.Settings.CaptionHeightText).Value);
   CloseWindow(kIdOk);
 }
 

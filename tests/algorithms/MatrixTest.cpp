@@ -67,6 +67,7 @@ TEST(Matrix, HugeNumbersAreBeyondTheTemplate) {
   EXPECT_FALSE(r.Ok);
   EXPECT_EQ(r.Reply, "a");
   EXPECT_FALSE(Answer(1, "abc", "2147483648").Ok);
+  EXPECT_FALSE(Answer(1, "abc", "18446744073709551617").Ok);  // 2^64 + 1 is no 1
 }
 
 TEST(Matrix, QuotesAndGroupsAreLiteral) {

@@ -18,6 +18,7 @@
 #include "PasswordStore.h"
 #include "ChildProcess.h"
 #include "FileStore.h"
+#include "Records.h"
 #include "TestStores.h"
 
 namespace korvel {

@@ -16,6 +16,7 @@
 #include "FileIO.h"
 #include "FileStore.h"
 #include "MemoryStore.h"
+#include "Records.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -181,18 +182,9 @@ TEST_P(Korvel, ExportAndImportRoundTripToTheSameBytes) {
   EXPECT_EQ(Run({"reply", "BBS> [472]"}).Out, std::string(TMD2Digest("472geheim").HexDigest()) + "\n");
 }
 
-std::string Utf16(const std::string& text) {
-  std::string out("\xFF\xFE", 2);
-  for (char c : text) {
-    out.push_back(c);
-    out.push_back('\0');
-  }
-  return out;
-}
-
 TEST_P(Korvel, ImportReadsTheUtf16FilesOfRegExport) {
   const std::string file = Dir + "/windows.reg";
-  test::WriteFileBytes(file, Utf16(
+  test::WriteFileBytes(file, test::Utf16(
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n"
       "\"MajorVersion\"=dword:00000001\r\n\r\n"
@@ -408,6 +400,7 @@ TEST(KorvelLimits, AddTakesTheStoresLimitsAndNoMore) {
       {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "99"}, "pw", 0},
       {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "0"}, "pw", 2},
       {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "100"}, "pw", 2},
+      {{"add", "t", "--type", "matrix", "--prompt", "p", "--matrix-len", "5x"}, "pw", 2},
   };
   for (const Case& c : cases) {
     auto store = std::make_shared<test::TMemoryStore>();

@@ -6,6 +6,7 @@
 #include "EditExport.h"
 #include "Headless.h"
 #include "MemoryStore.h"
+#include "Records.h"
 
 namespace korvel {
 namespace {
@@ -28,12 +29,8 @@ class EditorDialog : public ::testing::Test {
 
   void Add(std::string tag, std::string prompt, std::string password, int type,
            std::string matrixLen = "") {
-    auto r = std::make_unique<TClientPassword>(std::move(tag));
-    r->Challenge = std::move(prompt);
-    r->String = std::move(password);
-    r->Type = type;
-    r->MatrixLen = std::move(matrixLen);
-    Records.Add(std::move(r));
+    test::Append(Records, test::Record(std::move(tag), std::move(prompt), std::move(password),
+                                       type, std::move(matrixLen)));
   }
   // Runs the dialog with `play` as the operator; returns its end code.
   int Run(std::function<void(THeadlessDialog&, D&)> play) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Digest.h"
+#include "Records.h"
 #include "ZORVAModule.h"
 
 namespace korvel {
@@ -14,13 +15,9 @@ class Replies : public ::testing::Test {
  protected:
   TZORVAModule Module{nullptr};
 
-  int Add(std::string prompt, std::string password, std::string type) {
-    auto r = std::make_unique<TClientPassword>("tag");
-    r->Challenge = std::move(prompt);
-    r->String = std::move(password);
-    ApplyTypeText(type, *r);
-    Module.ClientPasswords->Add(std::move(r));
-    return Module.ClientPasswords->Count() - 1;
+  int Add(std::string prompt, std::string password, std::string_view type) {
+    return test::Append(*Module.ClientPasswords,
+                        test::Record("tag", std::move(prompt), std::move(password), type));
   }
   // The reply, or "<fail>" after checking that the buffer was left alone.
   std::string Make(std::string challenge, int position, unsigned length = 255) {
@@ -89,6 +86,7 @@ TEST_F(Replies, MatrixEdgeCases) {
   EXPECT_EQ(Make("2 1", Add("", "a()", "M2")), "<fail>");           // zero character first
   EXPECT_EQ(Make("1 2 3", Add("", "a)b", "M3")), "a");              // reply ends at the zero
   EXPECT_EQ(Make("1", Add("", "abc", "M99999999999999")), "a");     // huge length: clamped
+  EXPECT_EQ(Make("1", Add("", "abc", "M4294967296")), "a");         // clamped, not 2^32 cut to 0
 }
 
 TEST_F(Replies, TheLengthRuleOfTheCallersBuffer) {

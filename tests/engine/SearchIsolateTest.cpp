@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ZORVAModule.h"
+#include "Records.h"
 
 namespace korvel {
 namespace {
@@ -13,11 +14,7 @@ class Recognition : public ::testing::Test {
   TZORVAModule Module{nullptr};
 
   int Add(std::string prompt, int type) {
-    auto r = std::make_unique<TClientPassword>("tag");
-    r->Challenge = std::move(prompt);
-    r->Type = type;
-    Module.ClientPasswords->Add(std::move(r));
-    return Module.ClientPasswords->Count() - 1;
+    return test::Append(*Module.ClientPasswords, test::Record("tag", std::move(prompt), "", type));
   }
   int Search(const char* text, int position = -1) {
     Module.SearchChallenge(text, position);

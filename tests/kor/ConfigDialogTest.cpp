@@ -90,6 +90,18 @@ TEST_F(Configuration, TheCaptionHeightMustLieFrom30To128) {
   EXPECT_EQ(Settings.CaptionHeight, 30);
 }
 
+// What a paste can bring past the digits-only field: letters, blanks, and
+// numbers whose low bits lie in the range.
+TEST(RangeValidator, OnlyWholeDigitTextsInTheRangePass) {
+  const TRangeValidator range(30, 128);
+  struct Case {
+    const char* Text;
+    bool Valid;
+  } cases[] = {{"30", true},  {"128", true}, {"0042", true}, {"29", false},
+               {"129", false}, {"42x", false}, {" 42", false}, {"18446744073709551646", false}};
+  for (const Case& c : cases) EXPECT_EQ(range.IsValid(c.Text), c.Valid) << c.Text;
+}
+
 TEST_F(Configuration, AStoredHeightOf100OrMoreIsRefusedUnchanged) {
   Settings.SetCaptionHeight(120);
   Run([](THeadlessDialog& ui) {

@@ -7,6 +7,7 @@
 #include "Digest.h"
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
+#include "Records.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -50,13 +51,8 @@ class Library : public ::testing::Test {
   void StoreRecords(std::vector<std::pair<std::string, std::string>> promptsAndTypes) {
     TZORVAModule module(Store);
     module.ClientPasswords->Flush();
-    for (auto& [prompt, type] : promptsAndTypes) {
-      auto r = std::make_unique<TClientPassword>("tag " + prompt);
-      r->Challenge = prompt;
-      r->String = "secret";
-      ApplyTypeText(type, *r);
-      module.ClientPasswords->Add(std::move(r));
-    }
+    for (auto& [prompt, type] : promptsAndTypes)
+      test::Append(*module.ClientPasswords, test::Record("tag " + prompt, prompt, "secret", type));
     ASSERT_EQ(module.SaveClientPasswords(), -1);
   }
   std::vector<TClientPassword> Stored() {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "RegFile.h"
+#include "Records.h"
 
 namespace korvel {
 namespace {
@@ -91,15 +92,6 @@ TEST(RegTreeText, FilesThatAreNoExportAreRefusedWhole) {
   }
 }
 
-std::string Utf16(const std::string& latin1) {
-  std::string out("\xFF\xFE", 2);
-  for (char c : latin1) {
-    out.push_back(c);
-    out.push_back('\0');
-  }
-  return out;
-}
-
 TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
   std::string text =
       "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -107,7 +99,7 @@ TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
       "\"Tag\"=\"n\xF6" "de\"\r\n"
       "\"String\"=hex(1):73,00,65,00,\\\r\n  63,00,00,00\r\n"
       "\"Type\"=\"MD5\"\r\n";
-  TRegParseResult parsed = ParseRegFile(Utf16(text));
+  TRegParseResult parsed = ParseRegFile(test::Utf16(text));
   EXPECT_TRUE(parsed.Errors.empty());
   const TRegNode* key = parsed.Root->Find(
       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0");
@@ -117,7 +109,7 @@ TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
   EXPECT_EQ(key->Text("Type"), "MD5");
 
   // A character that 8-bit text cannot hold makes its line an error.
-  std::string wide = Utf16("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"?\"\r\n");
+  std::string wide = test::Utf16("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"?\"\r\n");
   wide[wide.size() - 8] = '\x3A';  // the '?' becomes U+263A
   wide[wide.size() - 7] = '\x26';
   parsed = ParseRegFile(wide);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "ZORVAModule.h"
+#include "Records.h"
 #include "TestStores.h"
 #include "WinDialogSupport.h"
 #include "ZorvaResources.h"
@@ -67,16 +68,8 @@ TEST(EditorSession, TheOperatorEditsTheListInTheRealDialog) {
     ClearCalvek();
     auto store = std::make_shared<TRegistryStore>();
     TZORVAModule seed(store);
-    auto node = std::make_unique<TClientPassword>("node");
-    node->Challenge = "NODE}";
-    node->String = "abcdef";
-    node->Type = kNetromMatrix;
-    node->MatrixLen = "5";
-    seed.ClientPasswords->Add(std::move(node));
-    auto bbs = std::make_unique<TClientPassword>("bbs");
-    bbs->Challenge = "BBS>";
-    bbs->String = "old";
-    seed.ClientPasswords->Add(std::move(bbs));
+    *seed.ClientPasswords = List({Record("node", "NODE}", "abcdef", kNetromMatrix, "5"),
+                                  Record("bbs", "BBS>", "old")});
     ASSERT_EQ(seed.SaveClientPasswords(), -1);
   }
   HMODULE zorva = LoadLibraryA("ZORVA.DLL");

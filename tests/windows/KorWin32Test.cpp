@@ -9,6 +9,7 @@
 #include "WinPassSettings.h"
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
+#include "Records.h"
 #include "TestStores.h"
 #include "KorResources.h"
 #include "WinDialogSupport.h"
@@ -56,11 +57,7 @@ class Kor : public ::testing::Test {
   void Key(HWND main, char c) { PostMessageA(Edit(main), WM_CHAR, static_cast<unsigned char>(c), 1); }
   void StoreClientPassword(const char* prompt, const char* password, int type) {
     TZORVAModule module(Store);
-    auto r = std::make_unique<TClientPassword>("tag");
-    r->Challenge = prompt;
-    r->String = password;
-    r->Type = type;
-    module.ClientPasswords->Add(std::move(r));
+    Append(*module.ClientPasswords, Record("tag", prompt, password, type));
     ASSERT_EQ(module.SaveClientPasswords(), -1);
   }
   void StoreSettings(const TKorSettings& settings) { ASSERT_TRUE(Store->Save(settings)); }
