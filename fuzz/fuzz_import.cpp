@@ -24,12 +24,11 @@ TResult Run(const std::vector<std::string>& args, std::shared_ptr<korvel::TPassw
             const std::string& input = "") {
   std::istringstream in(input);
   std::ostringstream out, err;
-  korvel::cli::TConsole console{
-      in, out, err,
-      [](std::istream& i, std::ostream&, std::string& password) {
-        return static_cast<bool>(std::getline(i, password));
-      },
-      [](const std::string&, std::ostream&) { return true; }};
+  korvel::cli::TConsole console{in, out, err,
+                                [](std::istream& i, std::ostream&, std::string& password) {
+                                  return static_cast<bool>(std::getline(i, password));
+                                },
+                                [](const std::string&, std::ostream&) { return true; }};
   int status = korvel::cli::Run(args, store, console);
   return {status, out.str(), err.str()};
 }

@@ -48,30 +48,26 @@ ZORVA_API int ZORVA_CALL ZORVAEditClientPasswordsDlg(void* parent);
  * first record in list order whose prompt occurs in the text is taken and its
  * position stored; with any other *position only that record is tested. On
  * failure *position becomes -1. */
-ZORVA_API int ZORVA_CALL ZORVASearchClientPasswordChallenge(const char* text,
-                                                             int* position);
+ZORVA_API int ZORVA_CALL ZORVASearchClientPasswordChallenge(const char* text, int* position);
 
 /* Cuts the challenge of the record at `position` out of the received text
  * into `challenge` (at most `length` characters). For ITANET and FLEXNET
  * records nothing is cut: the buffer is left alone and *counter is decremented.
  * The length rule measures the received text from the challenge's first
  * character to its end. */
-ZORVA_API int ZORVA_CALL ZORVAIsoltateClientPasswordChallange(const char* text,
-                                                               char* challenge,
-                                                               unsigned length,
-                                                               int position,
-                                                               int* counter);
+ZORVA_API int ZORVA_CALL ZORVAIsoltateClientPasswordChallange(const char* text, char* challenge,
+                                                              unsigned length, int position,
+                                                              int* counter);
 
 /* Computes the reply to an isolated challenge with the algorithm of the record
  * at `position`. ITANET and FLEXNET replies cut the challenge text into pieces
  * in place, so it must be writable. */
-ZORVA_API int ZORVA_CALL ZORVAMakeClientPasswordReply(char* challenge, char* reply,
-                                                       unsigned length,
-                                                       int position);
+ZORVA_API int ZORVA_CALL ZORVAMakeClientPasswordReply(char* challenge, char* reply, unsigned length,
+                                                      int position);
 
 /* Search, isolation and reply in one call, for a text as it was received. */
 ZORVA_API int ZORVA_CALL ZORVAAutoClientPasswordReply(const char* text, char* reply,
-                                                       unsigned length);
+                                                      unsigned length);
 
 #ifdef __cplusplus
 }

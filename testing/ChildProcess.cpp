@@ -38,8 +38,8 @@ TChildProcess::TChildProcess(const std::vector<std::string>& argv) {
   si.hStdOutput = childOut;
   si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION pi{};
-  BOOL ok = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                           nullptr, nullptr, &si, &pi);
+  BOOL ok = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                           &si, &pi);
   CloseHandle(childIn);
   CloseHandle(childOut);
   if (!ok) {
@@ -79,7 +79,8 @@ std::string TChildProcess::ReadAllBytes() {
   std::string all;
   char buffer[4096];
   DWORD got = 0;
-  while (Out && ReadFile(Out, buffer, sizeof buffer, &got, nullptr) && got > 0) all.append(buffer, got);
+  while (Out && ReadFile(Out, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    all.append(buffer, got);
   return all;
 }
 

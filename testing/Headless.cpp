@@ -18,7 +18,8 @@ void THeadlessDialog::Type(int id, std::string_view text) {
   if (Ended() || !Controls[id].Enabled) return;
   std::string typed;
   for (char c : text)
-    if (!Controls[id].DigitsOnly || (c >= '0' && c <= '9')) typed.push_back(c);  // others are refused
+    if (!Controls[id].DigitsOnly || (c >= '0' && c <= '9'))
+      typed.push_back(c);  // others are refused
   // An edit takes at most its limit, the terminating zero not counted.
   unsigned limit = Controls[id].Limit;
   if (limit > 0 && typed.size() > limit) typed.resize(limit);
@@ -92,8 +93,8 @@ int THeadlessPlatform::RunModal(TDialog& dialog) {
   dialog.Attach(std::move(owned));
   dialog.SetupWindow();
   if (auto* input = dynamic_cast<TInputDialog*>(&dialog)) {
-    Inputs.push_back({input->GetTitle(), input->GetPrompt(),
-                      backend.GetText(TInputDialog::kFieldId)});
+    Inputs.push_back(
+        {input->GetTitle(), input->GetPrompt(), backend.GetText(TInputDialog::kFieldId)});
     if (InputAnswers.empty()) Unanswered = true;
     std::optional<std::string> answer;
     if (!InputAnswers.empty()) {
@@ -121,7 +122,7 @@ int THeadlessPlatform::RunModal(TDialog& dialog) {
 }
 
 int THeadlessPlatform::ShowMessageBox(void*, std::string_view text, std::string_view caption,
-                                  unsigned flags) {
+                                      unsigned flags) {
   Messages.push_back({std::string(text), std::string(caption), flags});
   if ((flags & 0xF) == kMbOk) return kIdOk;
   if (Answers.empty()) {

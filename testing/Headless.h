@@ -120,7 +120,7 @@ class THeadlessPlatform final : public TPlatform {
 
   int RunModal(TDialog& dialog) override;
   int ShowMessageBox(void* owner, std::string_view text, std::string_view caption,
-                 unsigned flags) override;
+                     unsigned flags) override;
 };
 
 }  // namespace korvel

@@ -18,9 +18,8 @@ std::string MakeTempDir() {
 #ifdef _WIN32
   char base[MAX_PATH];
   GetTempPathA(MAX_PATH, base);
-  std::string dir = std::string(base) + "korvel-test-" +
-                    std::to_string(GetCurrentProcessId()) + "-" +
-                    std::to_string(serial++);
+  std::string dir = std::string(base) + "korvel-test-" + std::to_string(GetCurrentProcessId()) +
+                    "-" + std::to_string(serial++);
   CreateDirectoryA(dir.c_str(), nullptr);
   return dir;
 #else
@@ -43,7 +42,8 @@ void ReadRegistry(HKEY key, TRegNode& node) {
   for (DWORD i = 0;; ++i) {
     char name[16384];
     DWORD size = sizeof name, type = 0, length = 0;
-    if (RegEnumValueA(key, i, name, &size, nullptr, &type, nullptr, &length) != ERROR_SUCCESS) break;
+    if (RegEnumValueA(key, i, name, &size, nullptr, &type, nullptr, &length) != ERROR_SUCCESS)
+      break;
     std::string data(length, '\0');
     size = sizeof name;
     RegEnumValueA(key, i, name, &size, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
@@ -72,8 +72,8 @@ void WriteRegistry(HKEY key, const TRegNode& node) {
                    static_cast<DWORD>(value.Data.size()));
   for (const auto& [name, child] : node.Keys) {
     HKEY sub = nullptr;
-    if (RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) !=
+        ERROR_SUCCESS)
       throw std::runtime_error("cannot make the key " + name);
     WriteRegistry(sub, *child);
     RegCloseKey(sub);

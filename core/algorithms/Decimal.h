@@ -11,9 +11,9 @@
 namespace korvel {
 
 struct TDecimal {
-  uint64_t Value = 0;       // the number modulo 2^64; 0 without digits
-  bool Overflow = false;    // the number is 2^64 or more, so Value is not the number
-  std::size_t Digits = 0;   // how many digits were read: the whole run, however long
+  uint64_t Value = 0;      // the number modulo 2^64; 0 without digits
+  bool Overflow = false;   // the number is 2^64 or more, so Value is not the number
+  std::size_t Digits = 0;  // how many digits were read: the whole run, however long
 
   // The number, or `limit` when it is larger.
   uint64_t AtMost(uint64_t limit) const { return Overflow || Value > limit ? limit : Value; }

@@ -19,14 +19,12 @@ constexpr std::string_view kSpecial = "*@#+?<>$\"()";
 //    rest of the template one group.
 std::size_t ElementLength(std::string_view templ, std::size_t at) {
   switch (templ[at]) {
-    case '"':
-      return at + 1 < templ.size() ? 2 : 1;
+    case '"': return at + 1 < templ.size() ? 2 : 1;
     case '(': {
       std::size_t close = templ.find(')', at + 1);
       return close == std::string_view::npos ? templ.size() - at : close - at + 1;
     }
-    default:
-      return 1;
+    default: return 1;
   }
 }
 
@@ -46,8 +44,7 @@ unsigned WildcardMask(char c) {
 
 }  // namespace
 
-TMatrix::TMatrix(int32_t count, const char* templ)
-    : Count(count), Template(templ ? templ : "") {
+TMatrix::TMatrix(int32_t count, const char* templ) : Count(count), Template(templ ? templ : "") {
   Element[0] = '\0';
 }
 
@@ -73,8 +70,7 @@ void TMatrix::GetElement(int index, std::string_view templ, char* buffer) {
 
 char TMatrix::ResolveElement(const char* element) {
   std::string_view text(element);
-  if (text.find_first_of(kSpecial) == std::string_view::npos)
-    return text.empty() ? '\0' : text[0];
+  if (text.find_first_of(kSpecial) == std::string_view::npos) return text.empty() ? '\0' : text[0];
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == '"') return i + 1 < text.size() ? text[i + 1] : '\0';
@@ -90,9 +86,8 @@ char TMatrix::ResolveElement(const char* element) {
 char TMatrix::RandomChar(unsigned mask) {
   for (;;) {
     char x = static_cast<char>(NextRandom() % 122);
-    if (((mask & 4) && IsDigit(x)) || ((mask & 1) && IsUpper(x)) ||
-        ((mask & 2) && IsLower(x)) || ((mask & 16) && IsPunct(x)) ||
-        ((mask & 128) && IsXDigit(x)) || (mask == 3 && IsAlpha(x)) ||
+    if (((mask & 4) && IsDigit(x)) || ((mask & 1) && IsUpper(x)) || ((mask & 2) && IsLower(x)) ||
+        ((mask & 16) && IsPunct(x)) || ((mask & 128) && IsXDigit(x)) || (mask == 3 && IsAlpha(x)) ||
         (mask == 7 && IsAlnum(x)))
       return x;
   }

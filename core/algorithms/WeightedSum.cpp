@@ -9,8 +9,8 @@ namespace {
 // The weighted sum of the first `count` numbers, wrapping modulo 2^32 like a
 // signed 32-bit sum, as decimal text. Each weight is the password character's
 // code minus 48, so "0".."9" weigh 0 to 9.
-bool WeightedSum(int32_t count, const std::string& password, char* challenge,
-                 bool negateEven, std::string& reply) {
+bool WeightedSum(int32_t count, const std::string& password, char* challenge, bool negateEven,
+                 std::string& reply) {
   reply.clear();
   if (!challenge || count < 0 || password.size() < static_cast<std::size_t>(count))
     return false;  // a missing weight would be read past the password

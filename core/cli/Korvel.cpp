@@ -1,6 +1,5 @@
 #include "Korvel.h"
 
-
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -64,7 +63,8 @@ const std::map<std::string, std::string> kCommandHelp = {
      "usage: korvel set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--password]\n"
      "Changes a client password; --password reads a new password as add does.\n"},
     {"rename",
-     "usage: korvel rename OLD NEW\nRefuses a TAG already in the list, whatever its letter case.\n"},
+     "usage: korvel rename OLD NEW\nRefuses a TAG already in the list, whatever its letter "
+     "case.\n"},
     {"delete", "usage: korvel delete TAG\n"},
     {"export",
      "usage: korvel export [FILE]\n"
@@ -91,14 +91,14 @@ struct TArguments {
   std::string Command;
   std::vector<std::string> Positional;
   std::map<std::string, std::string> Values;  // --type, --prompt, --matrix-len, --store
-  std::map<std::string, bool> Flags;          // --copy, --reveal, --password, --yes, --help, --version
+  std::map<std::string, bool> Flags;  // --copy, --reveal, --password, --yes, --help, --version
 };
 
 TArguments Parse(const std::vector<std::string>& args) {
   static const std::map<std::string, bool> kOptions = {
-      {"--store", true},  {"--type", true},    {"--prompt", true},    {"--matrix-len", true},
-      {"--copy", false},  {"--reveal", false}, {"--password", false}, {"--yes", false},
-      {"--help", false},  {"--version", false}};
+      {"--store", true}, {"--type", true},    {"--prompt", true},    {"--matrix-len", true},
+      {"--copy", false}, {"--reveal", false}, {"--password", false}, {"--yes", false},
+      {"--help", false}, {"--version", false}};
   TArguments parsed;
   bool optionsEnd = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -158,8 +158,11 @@ void Positionals(const TArguments& a, std::size_t min, std::size_t max, const ch
 }
 
 int ParseType(const std::string& text) {
-  static const std::pair<const char*, int> kTypes[] = {
-      {"matrix", kNetromMatrix}, {"md2", kMD2}, {"md5", kMD5}, {"itanet", kItanet}, {"flexnet", kFlexnet}};
+  static const std::pair<const char*, int> kTypes[] = {{"matrix", kNetromMatrix},
+                                                       {"md2", kMD2},
+                                                       {"md5", kMD5},
+                                                       {"itanet", kItanet},
+                                                       {"flexnet", kFlexnet}};
   for (const auto& [name, type] : kTypes)
     if (EqualNoCase(text, name)) return type;
   throw TUsageError{"unknown type '" + text + "' (matrix, md2, md5, itanet or flexnet)"};
@@ -391,7 +394,8 @@ int Rename(const TArguments& a, TStoreAccess& store, TConsole&) {
   CheckLength(name, "the new TAG");
   Edit(store, [&](TClientPasswordList& records) {
     int at = FindTag(records, a.Positional[0]);
-    if (HasTag(records, name)) throw TFailure{"the TAG '" + Escaped(name) + "' is already in the list"};
+    if (HasTag(records, name))
+      throw TFailure{"the TAG '" + Escaped(name) + "' is already in the list"};
     records.At(at).Tag = name;
   });
   return 0;
@@ -416,8 +420,8 @@ constexpr char kCountValue[] = "Count";
 std::string ExportText(TStoreAccess& store) {
   TRegNode root;
   WritePasswords(root, store.Load());
-  TRegNode* list = root.Find(std::string("HKEY_LOCAL_MACHINE\\") + kZorvaKeyPath + "\\" +
-                             kClientPasswordsKey);
+  TRegNode* list =
+      root.Find(std::string("HKEY_LOCAL_MACHINE\\") + kZorvaKeyPath + "\\" + kClientPasswordsKey);
   if (!list || !list->SetDword(kCountValue, static_cast<uint32_t>(list->Keys.size())))
     throw TFailure{"the export could not be made"};
   return WriteRegFile(root);
@@ -500,8 +504,9 @@ TImport ReadImport(const std::string& path) {
   // An empty list is also what a file cut just after the list's key line
   // holds: only a file that says so empties the store.
   if (count == 0 && !list->Value(kCountValue))
-    throw TFailure{path + " holds no client passwords (a file that empties the list says "
-                          "\"Count\"=dword:00000000)"};
+    throw TFailure{path +
+                   " holds no client passwords (a file that empties the list says "
+                   "\"Count\"=dword:00000000)"};
   if (list->Value(kCountValue)) {
     auto said = list->Dword(kCountValue);
     if (!said) throw TFailure{path + ": \"Count\" is not a dword"};
@@ -521,7 +526,8 @@ TImport ReadImport(const std::string& path) {
       std::string text = v->Data;
       if (!text.empty() && text.back() == '\0') text.pop_back();  // the registry's terminator
       if (text.find('\0') != std::string::npos) throw TFailure{what + "holds a zero byte"};
-      if (text.size() > kStoreLimit) throw TFailure{what + "is longer than the store's 255 characters"};
+      if (text.size() > kStoreLimit)
+        throw TFailure{what + "is longer than the store's 255 characters"};
       texts[value] = text;
     }
     TClientPassword typed;
@@ -554,8 +560,8 @@ int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
   LoadForReading(store, records);
   if (io.IsTerminal && !a.Flags.count("--yes")) {
     std::string question = "Replace the " + ClientPasswords(records.Count()) +
-                           " in the store by the " + std::to_string(file.Records.size()) +
-                           " of " + path + "?";
+                           " in the store by the " + std::to_string(file.Records.size()) + " of " +
+                           path + "?";
     if (!io.Confirm(io.In, io.Err, question)) throw TFailure{"nothing was imported"};
   }
   store.Save(file);
@@ -566,8 +572,10 @@ int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
 std::size_t Utf8Length(const std::string& text, std::size_t at) {
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char lead = byte(at);
-  std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                       : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                       : lead >= 0xE0 && lead <= 0xEF ? 3
+                       : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                      : 0;
   if (length == 0 || at + length > text.size()) return 0;
   for (std::size_t i = 1; i < length; ++i)
     if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
@@ -657,7 +665,7 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> st
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
     using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);
     static const std::map<std::string, TCommand> kCommands = {
-        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},    {"set", Set},
+        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},      {"set", Set},
         {"rename", Rename}, {"delete", Delete}, {"export", Export}, {"import", Import}};
     TStoreAccess access(*store, io);
     int status = kCommands.at(a.Command)(a, access, io);

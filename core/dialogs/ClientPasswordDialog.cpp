@@ -41,8 +41,8 @@ void TClientPasswordDialog::UpdateControls() {
   NewButton.EnableWindow(true);
   bool any = Records.Count() > 0;
   for (TControl* control : std::initializer_list<TControl*>{
-           &ChangeButton, &RenameButton, &DeleteButton, &List, &Challenge, &Password, &Netrom,
-           &MD2, &MD5, &Itanet, &Flexnet, &MatrixLen})
+           &ChangeButton, &RenameButton, &DeleteButton, &List, &Challenge, &Password, &Netrom, &MD2,
+           &MD5, &Itanet, &Flexnet, &MatrixLen})
     control->EnableWindow(any);
 }
 
@@ -84,8 +84,8 @@ void TClientPasswordDialog::StoreRecord() {
 }
 
 void TClientPasswordDialog::AskToStore() {
-  if (Changed && ShowMessageBox("Save the changes?", "Information", kMbYesNo | kMbIconQuestion) ==
-                     kIdYes)
+  if (Changed &&
+      ShowMessageBox("Save the changes?", "Information", kMbYesNo | kMbIconQuestion) == kIdYes)
     StoreRecord();
 }
 
@@ -118,8 +118,7 @@ void TClientPasswordDialog::EvCommand(int id, int notifyCode) {
     case IdMatrixLen:
       if (notifyCode == kEnChange) Changed = true;
       return;
-    default:
-      TDialog::EvCommand(id, notifyCode);
+    default: TDialog::EvCommand(id, notifyCode);
   }
 }
 
@@ -173,7 +172,7 @@ void TClientPasswordDialog::Delete() {
     return;
   }
   if (ShowMessageBox("Do you really want to delete the current item?", "Delete a Password TAG",
-                 kMbYesNoCancel | kMbIconQuestion) != kIdYes)
+                     kMbYesNoCancel | kMbIconQuestion) != kIdYes)
     return;
   List.DeleteString(line);
   Records.Detach(line, true);

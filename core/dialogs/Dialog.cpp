@@ -63,7 +63,7 @@ bool TEdit::IsValid() {
 bool TRangeValidator::IsValid(const std::string& text) const {
   if (text.empty() || text.size() > 9) return false;
   const TDecimal number = ReadDecimal(text);
-  if (number.Digits != text.size()) return false;  // digits only
+  if (number.Digits != text.size()) return false;      // digits only
   const auto value = static_cast<long>(number.Value);  // nine digits fit a long
   return value >= Min && value <= Max;
 }
@@ -134,7 +134,7 @@ void TDialog::EvCommand(int id, int) {
 
 int TDialog::ShowMessageBox(std::string_view text, std::string_view caption, unsigned flags) {
   return Platform().ShowMessageBox(Running() ? Backend().Handle() : Parent.Handle, text,
-                               caption.empty() ? std::string_view(Caption) : caption, flags);
+                                   caption.empty() ? std::string_view(Caption) : caption, flags);
 }
 
 TInputDialog::TInputDialog(TWindow parent, std::string title, std::string prompt,

@@ -94,7 +94,7 @@ class TPlatform {
   virtual int RunModal(TDialog& dialog) = 0;
   // Shows a modal message box; returns the button chosen (kIdOk, kIdYes, ...).
   virtual int ShowMessageBox(void* owner, std::string_view text, std::string_view caption,
-                         unsigned flags) = 0;
+                             unsigned flags) = 0;
 };
 
 // The platform this process runs dialogs on. Until one is installed (the

@@ -14,8 +14,7 @@ bool Matches(const TClientPassword& record, std::string_view text) {
 }
 
 // The rest of the text from the first digit after the prompt.
-bool IsolateMatrix(std::string_view text, const TClientPassword& record,
-                   std::string_view& rest) {
+bool IsolateMatrix(std::string_view text, const TClientPassword& record, std::string_view& rest) {
   std::size_t at = text.find(record.Challenge);
   if (at == std::string_view::npos) return false;
   std::size_t p = at + record.Challenge.size();
@@ -28,11 +27,10 @@ bool IsolateMatrix(std::string_view text, const TClientPassword& record,
 // The challenge in the last pair of brackets, trimmed to letters and digits
 // at both ends. `rest` is the text from the challenge's first character to the
 // end of the received text, which the length rule measures.
-bool IsolateBracketed(std::string_view text, char open, char close,
-                      std::string_view& rest, std::string_view& challenge) {
+bool IsolateBracketed(std::string_view text, char open, char close, std::string_view& rest,
+                      std::string_view& challenge) {
   std::size_t start = text.rfind(open);
-  if (start == std::string_view::npos || text.find(close) == std::string_view::npos)
-    return false;
+  if (start == std::string_view::npos || text.find(close) == std::string_view::npos) return false;
   while (start < text.size() && !IsAlnum(text[start])) ++start;
   if (start == text.size()) return false;
   rest = text.substr(start);
@@ -50,8 +48,8 @@ bool TZORVAModule::SearchChallenge(const char* text, int& position) const {
     std::string_view received(text);
     const TClientPasswordList& list = *ClientPasswords;
     if (position == -1) {
-      int found = list.FirstThat(
-          [&](const TClientPassword& record) { return Matches(record, received); });
+      int found =
+          list.FirstThat([&](const TClientPassword& record) { return Matches(record, received); });
       if (found >= 0) {
         position = found;
         return true;
@@ -64,9 +62,8 @@ bool TZORVAModule::SearchChallenge(const char* text, int& position) const {
   return false;
 }
 
-bool TZORVAModule::IsolateChallenge(const char* text, char* challenge,
-                                    unsigned length, int position,
-                                    int& counter) const {
+bool TZORVAModule::IsolateChallenge(const char* text, char* challenge, unsigned length,
+                                    int position, int& counter) const {
   if (position == -1 || !ClientPasswords->Valid(position) || !text) return false;
   const TClientPassword& record = ClientPasswords->At(position);
   std::string_view received(text);
@@ -78,8 +75,7 @@ bool TZORVAModule::IsolateChallenge(const char* text, char* challenge,
     case kMD2:
     case kMD5: {
       bool md2 = record.Type == kMD2;
-      if (!IsolateBracketed(received, md2 ? '[' : '<', md2 ? ']' : '>', rest, cut))
-        return false;
+      if (!IsolateBracketed(received, md2 ? '[' : '<', md2 ? ']' : '>', rest, cut)) return false;
       if (rest.size() > length) return false;
       return CopyToCaller(cut, challenge, length);
     }
@@ -88,8 +84,7 @@ bool TZORVAModule::IsolateChallenge(const char* text, char* challenge,
       // Nothing to cut out: these challenges are the numbers of the line.
       counter = static_cast<int>(static_cast<unsigned>(counter) - 1u);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

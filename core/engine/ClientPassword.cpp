@@ -45,8 +45,7 @@ std::unique_ptr<TClientPassword> TClientPasswordList::Detach(int position, bool 
   return record;
 }
 
-int TClientPasswordList::FirstThat(
-    const std::function<bool(const TClientPassword&)>& test) const {
+int TClientPasswordList::FirstThat(const std::function<bool(const TClientPassword&)>& test) const {
   for (int i = 0; i < Count(); ++i)
     if (test(At(i))) return i;
   return -1;
@@ -54,7 +53,8 @@ int TClientPasswordList::FirstThat(
 
 void TClientPasswordList::Assign(const std::vector<TClientPassword>& records) {
   Items.clear();
-  for (const TClientPassword& record : records) Items.push_back(std::make_unique<TClientPassword>(record));
+  for (const TClientPassword& record : records)
+    Items.push_back(std::make_unique<TClientPassword>(record));
 }
 
 std::vector<TClientPassword> TClientPasswordList::Snapshot() const {

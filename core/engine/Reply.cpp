@@ -32,8 +32,7 @@ int32_t ReadMatrixLen(const std::string& text) {
 
 }  // namespace
 
-bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned length,
-                                      int position) {
+bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned length, int position) {
   if (position == -1 || !ClientPasswords->Valid(position) || !challenge) return false;
   const TClientPassword& record = ClientPasswords->At(position);
   std::string answer;
@@ -44,12 +43,8 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
       answer = matrix.Reply();
       break;
     }
-    case kMD2:
-      answer = TMD2Digest(std::string(challenge) + record.String).HexDigest();
-      break;
-    case kMD5:
-      answer = TMD5Digest(std::string(challenge) + record.String).HexDigest();
-      break;
+    case kMD2: answer = TMD2Digest(std::string(challenge) + record.String).HexDigest(); break;
+    case kMD5: answer = TMD5Digest(std::string(challenge) + record.String).HexDigest(); break;
     case kItanet: {
       TItanetPassword itanet(kWeights, record.String.c_str());
       itanet.MakeReply(challenge);
@@ -62,8 +57,7 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
       answer = flexnet.Reply();
       break;
     }
-    default:
-      return false;
+    default: return false;
   }
   // The caller sees a zero-terminated text: a zero character from the matrix
   // ends the reply there.

@@ -4,8 +4,7 @@
 
 namespace korvel {
 
-TZORVAModule::TZORVAModule(std::shared_ptr<TPasswordStore> store)
-    : StoreBackend(std::move(store)) {
+TZORVAModule::TZORVAModule(std::shared_ptr<TPasswordStore> store) : StoreBackend(std::move(store)) {
   LoadClientPasswords();
 }
 

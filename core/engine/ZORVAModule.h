@@ -28,8 +28,7 @@ class TZORVAModule {
   uint32_t MinorVersion = 0;
   uint32_t Build = 1;
   uint32_t InstallationDate = 0;
-  std::unique_ptr<TClientPasswordList> ClientPasswords =
-      std::make_unique<TClientPasswordList>();
+  std::unique_ptr<TClientPasswordList> ClientPasswords = std::make_unique<TClientPasswordList>();
 
   // Replaces the list with the stored records; the list stays as it is when
   // the store holds no "ClientPasswords" key.
@@ -47,10 +46,9 @@ class TZORVAModule {
   bool StoreReadable() const { return Readable; }
 
   bool SearchChallenge(const char* text, int& position) const;
-  bool IsolateChallenge(const char* text, char* challenge, unsigned length,
-                        int position, int& counter) const;
-  bool MakeChallengeReply(char* challenge, char* reply, unsigned length,
-                          int position);
+  bool IsolateChallenge(const char* text, char* challenge, unsigned length, int position,
+                        int& counter) const;
+  bool MakeChallengeReply(char* challenge, char* reply, unsigned length, int position);
   bool AutoReply(const char* text, char* reply, unsigned length);
 
  private:

@@ -22,36 +22,30 @@ int Guarded(F&& call) {
 
 extern "C" {
 
-ZORVA_API int ZORVA_CALL ZORVASearchClientPasswordChallenge(const char* text,
-                                                             int* position) {
+ZORVA_API int ZORVA_CALL ZORVASearchClientPasswordChallenge(const char* text, int* position) {
   auto* module = ZorvaModule();
   if (!module || !position) return 0;
   return Guarded([&] { return module->SearchChallenge(text, *position); });
 }
 
-ZORVA_API int ZORVA_CALL ZORVAIsoltateClientPasswordChallange(const char* text,
-                                                               char* challenge,
-                                                               unsigned length,
-                                                               int position,
-                                                               int* counter) {
+ZORVA_API int ZORVA_CALL ZORVAIsoltateClientPasswordChallange(const char* text, char* challenge,
+                                                              unsigned length, int position,
+                                                              int* counter) {
   auto* module = ZorvaModule();
   if (!module || !counter) return 0;
-  return Guarded([&] {
-    return module->IsolateChallenge(text, challenge, length, position, *counter);
-  });
+  return Guarded(
+      [&] { return module->IsolateChallenge(text, challenge, length, position, *counter); });
 }
 
-ZORVA_API int ZORVA_CALL ZORVAMakeClientPasswordReply(char* challenge, char* reply,
-                                                       unsigned length,
-                                                       int position) {
+ZORVA_API int ZORVA_CALL ZORVAMakeClientPasswordReply(char* challenge, char* reply, unsigned length,
+                                                      int position) {
   auto* module = ZorvaModule();
   if (!module) return 0;
-  return Guarded(
-      [&] { return module->MakeChallengeReply(challenge, reply, length, position); });
+  return Guarded([&] { return module->MakeChallengeReply(challenge, reply, length, position); });
 }
 
 ZORVA_API int ZORVA_CALL ZORVAAutoClientPasswordReply(const char* text, char* reply,
-                                                       unsigned length) {
+                                                      unsigned length) {
   auto* module = ZorvaModule();
   if (!module) return 0;
   return Guarded([&] { return module->AutoReply(text, reply, length); });

@@ -8,9 +8,9 @@
 #define IDC_STATIC (-1)
 #endif
 
-#define IDI_KOR 100    // the program's icon
-#define IDI_LOGO 1000  // the splash window's logo
-#define IDB_ABOUT 1500 // the About box's picture
+#define IDI_KOR 100     // the program's icon
+#define IDI_LOGO 1000   // the splash window's logo
+#define IDB_ABOUT 1500  // the About box's picture
 
 // The accelerators have a name, not a number: the macro expands to the
 // quoted name, which both windres and C++ take.

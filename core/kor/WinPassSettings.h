@@ -38,9 +38,7 @@ struct TKorSettings {
   std::string HelpFile = "KOR.HLP";  // at most 259 characters
 
   // The hot key the main window registers: the stored code when enabled.
-  uint16_t EffectiveHotKey() const {
-    return Settings.HotkeyEnabled ? Settings.HotkeyCode : 0;
-  }
+  uint16_t EffectiveHotKey() const { return Settings.HotkeyEnabled ? Settings.HotkeyCode : 0; }
   // Sets the caption height and its two-character text. A height of 100 or
   // more shows as its first two digits, so that the configuration dialog's
   // range check refuses it unless the operator enters a valid one.
@@ -71,11 +69,16 @@ struct TKorValueName {
   const char* Name;
 };
 inline constexpr TKorValueName kKorDwordValues[] = {
-    {false, "MajorVersion"},   {false, "MinorVersion"},
-    {false, "Build"},          {false, "InstallationDate"},
-    {true, "HotkeyActivation"}, {true, "HotkeyValue"},
-    {false, "CopyChallangeFromClipboard"}, {false, "TopmostWindow"},
-    {false, "CaptionHeight"},  {false, "IconizeAfterUse"},
+    {false, "MajorVersion"},
+    {false, "MinorVersion"},
+    {false, "Build"},
+    {false, "InstallationDate"},
+    {true, "HotkeyActivation"},
+    {true, "HotkeyValue"},
+    {false, "CopyChallangeFromClipboard"},
+    {false, "TopmostWindow"},
+    {false, "CaptionHeight"},
+    {false, "IconizeAfterUse"},
     {false, "CopyToClipboard"},
 };
 inline constexpr char kHelpFileValue[] = "HelpFilename";

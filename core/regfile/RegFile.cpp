@@ -13,8 +13,7 @@ unsigned char Upper(char c) {
 
 // A name that the text form can carry: no line ends, no zero byte.
 bool StorableName(std::string_view name) {
-  return name.find_first_of(std::string_view("\r\n\0", 3)) ==
-         std::string_view::npos;
+  return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
 // Splits a key path at its backslashes; false for an empty component.
@@ -24,9 +23,8 @@ bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
   std::size_t start = 0;
   for (;;) {
     std::size_t end = path.find('\\', start);
-    std::string_view part = path.substr(
-        start, end == std::string_view::npos ? std::string_view::npos
-                                             : end - start);
+    std::string_view part =
+        path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
     if (part.empty() || !StorableName(part)) return false;
     parts.emplace_back(part);
     if (end == std::string_view::npos) return true;
@@ -42,8 +40,7 @@ struct TLine {
 };
 
 bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
-         (c >= 'A' && c <= 'F');
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 unsigned HexValue(char c) {
   if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
@@ -52,20 +49,17 @@ unsigned HexValue(char c) {
 }
 
 std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   return s;
 }
 std::string_view Trim(std::string_view s) {
   s = TrimLeft(s);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() &&
-         RegNameEqual(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && RegNameEqual(s.substr(0, prefix.size()), prefix);
 }
 
 // Splits the file into lines of 8-bit text. A UTF-16 file is decoded; a line
@@ -80,21 +74,17 @@ std::vector<TLine> SplitLines(std::string_view bytes, bool& unicode,
   int number = 1;
   auto finish = [&] {
     if (!current.empty() && current.back() == '\r') current.pop_back();
-    if (bad)
-      errors.push_back({number, "character that 8-bit text cannot hold"});
+    if (bad) errors.push_back({number, "character that 8-bit text cannot hold"});
     lines.push_back({number, bad ? std::string() : current});
     current.clear();
     bad = false;
     ++number;
   };
   if (unicode) {
-    if (bytes.size() % 2 != 0)
-      errors.push_back({0, "UTF-16 file with an odd number of bytes"});
+    if (bytes.size() % 2 != 0) errors.push_back({0, "UTF-16 file with an odd number of bytes"});
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
       unsigned unit = static_cast<unsigned char>(bytes[i]) |
-                      (static_cast<unsigned>(
-                           static_cast<unsigned char>(bytes[i + 1]))
-                       << 8);
+                      (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8);
       if (unit == '\n')
         finish();
       else if (unit > 0xFF)
@@ -103,8 +93,7 @@ std::vector<TLine> SplitLines(std::string_view bytes, bool& unicode,
         current.push_back(static_cast<char>(unit));
     }
   } else {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-      bytes.remove_prefix(3);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     for (char c : bytes) {
       if (c == '\n')
         finish();
@@ -157,8 +146,7 @@ bool Utf16ToLatin1(const std::string& in, std::string& out) {
   out.clear();
   for (std::size_t i = 0; i < in.size(); i += 2) {
     unsigned unit = static_cast<unsigned char>(in[i]) |
-                    (static_cast<unsigned>(static_cast<unsigned char>(in[i + 1]))
-                     << 8);
+                    (static_cast<unsigned>(static_cast<unsigned char>(in[i + 1])) << 8);
     if (unit > 0xFF) return false;
     out.push_back(static_cast<char>(unit));
   }
@@ -167,8 +155,7 @@ bool Utf16ToLatin1(const std::string& in, std::string& out) {
 
 // Parses the part after '=' of a value line. Returns an error text, or empty
 // on success; `remove` is set for the "-" form.
-std::string ParseData(std::string_view data, bool unicode, TRegValue& value,
-                      bool& remove) {
+std::string ParseData(std::string_view data, bool unicode, TRegValue& value, bool& remove) {
   remove = false;
   data = Trim(data);
   if (data == "-") {
@@ -185,8 +172,7 @@ std::string ParseData(std::string_view data, bool unicode, TRegValue& value,
   }
   if (StartsWithNoCase(data, "dword:")) {
     std::string_view digits = Trim(data.substr(6));
-    if (digits.empty() || digits.size() > 8 ||
-        !std::all_of(digits.begin(), digits.end(), IsHex))
+    if (digits.empty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), IsHex))
       return "dword value that is not 1 to 8 hex digits";
     uint32_t v = 0;
     for (char c : digits) v = v * 16 + HexValue(c);
@@ -202,8 +188,7 @@ std::string ParseData(std::string_view data, bool unicode, TRegValue& value,
       std::size_t close = rest.find(')');
       std::string_view digits =
           close == std::string_view::npos ? std::string_view() : rest.substr(1, close - 1);
-      if (digits.empty() || digits.size() > 8 ||
-          !std::all_of(digits.begin(), digits.end(), IsHex))
+      if (digits.empty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), IsHex))
         return "hex(type) with a type that is not 1 to 8 hex digits";
       type = 0;
       for (char c : digits) type = type * 16 + HexValue(c);
@@ -215,8 +200,7 @@ std::string ParseData(std::string_view data, bool unicode, TRegValue& value,
       return "hex bytes that are not two-digit hex numbers separated by commas";
     if (unicode && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
       std::string narrow;
-      if (!Utf16ToLatin1(bytes, narrow))
-        return "UTF-16 text that 8-bit text cannot hold";
+      if (!Utf16ToLatin1(bytes, narrow)) return "UTF-16 text that 8-bit text cannot hold";
       bytes = narrow;
     }
     value = {type, bytes};
@@ -288,8 +272,7 @@ void AppendValue(std::string& out, const std::string& name, const TRegValue& val
   out += "\r\n";
 }
 
-void AppendKey(std::string& out, const std::string& path, const TRegNode& node,
-               int depth) {
+void AppendKey(std::string& out, const std::string& path, const TRegNode& node, int depth) {
   bool section = !node.Values.empty() || (node.Keys.empty() && depth > 1);
   if (section && depth > 0) {
     out += "[" + path + "]\r\n";
@@ -480,8 +463,7 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
       continue;
     }
     // A hex form may go on over several lines, each ending in a backslash.
-    while (line.back() == '\\' && text.find("=hex") != std::string::npos &&
-           i + 1 < lines.size()) {
+    while (line.back() == '\\' && text.find("=hex") != std::string::npos && i + 1 < lines.size()) {
       std::string joined(line.substr(0, line.size() - 1));
       joined += TrimLeft(lines[++i].Text);
       text = joined;

@@ -7,9 +7,7 @@ namespace {
 
 constexpr char kMachine[] = "HKEY_LOCAL_MACHINE";
 
-std::string Under(const char* key, const char* below) {
-  return std::string(key) + "\\" + below;
-}
+std::string Under(const char* key, const char* below) { return std::string(key) + "\\" + below; }
 
 }  // namespace
 
@@ -114,13 +112,11 @@ bool TFileStore::Open(bool write, TOpened& file, std::string& problem) const {
   }
   std::string why;
   switch (fileio::ReadWholeFile(file.Path, file.Original, &why)) {
-    case fileio::TReadStatus::Missing:
-      return true;  // no store yet: an empty tree
+    case fileio::TReadStatus::Missing: return true;  // no store yet: an empty tree
     case fileio::TReadStatus::Unreadable:
       problem = "cannot read the store " + why + "; it is left as it is";
       return false;
-    case fileio::TReadStatus::Read:
-      break;
+    case fileio::TReadStatus::Read: break;
   }
   file.Loaded = true;
   if (file.Original.empty()) return true;  // an empty file is an empty store
@@ -128,8 +124,8 @@ bool TFileStore::Open(bool write, TOpened& file, std::string& problem) const {
   if (!parsed.Header) {
     // Not even an export file: another file the path was pointed at. It is
     // nobody's store to replace.
-    problem = file.Path +
-              " is not a store file (it does not start with REGEDIT4); it is left as it is";
+    problem =
+        file.Path + " is not a store file (it does not start with REGEDIT4); it is left as it is";
     return false;
   }
   file.Root = parsed.Root;
@@ -148,8 +144,8 @@ bool TFileStore::Commit(TOpened& file, std::string& problem) const {
   fileio::RemoveStaleTemporaries(file.Path);
   // A file that could not be read cleanly is kept before it is replaced.
   if (file.Loaded && file.Damaged &&
-      !fileio::ReplaceWholeFile(file.Path + ".bad", file.Original,
-                                fileio::TNewFileMode::OwnerOnly, &problem))
+      !fileio::ReplaceWholeFile(file.Path + ".bad", file.Original, fileio::TNewFileMode::OwnerOnly,
+                                &problem))
     return false;
   return fileio::ReplaceWholeFile(file.Path, WriteRegFile(*file.Root),
                                   fileio::TNewFileMode::KeepExisting, &problem);
@@ -180,8 +176,8 @@ int TFileStore::Save(const TStoredPasswords& next, const TStoredPasswords* expec
 void TFileStore::Load(TKorSettings& settings) {
   TOpened file;
   std::string problem;
-  settings = Open(false, file, problem) ? SettingsFromStored(ReadKorValues(*file.Root))
-                                        : TKorSettings{};
+  settings =
+      Open(false, file, problem) ? SettingsFromStored(ReadKorValues(*file.Root)) : TKorSettings{};
 }
 
 bool TFileStore::Save(const TKorSettings& settings) {

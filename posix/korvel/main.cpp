@@ -20,7 +20,6 @@ bool ReadLine(std::istream& in, std::string& line) {
   return true;
 }
 
-
 // The terminal's settings while echo is off, for the handlers below.
 termios gSavedTerminal{};
 

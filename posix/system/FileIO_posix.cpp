@@ -46,9 +46,7 @@ std::string Basename(const std::string& path) {
 
 // Temporary files of PATH are ".NAME.tmp-XXXXXX" beside it: hidden, and
 // recognisable as stale ones after a crash.
-std::string TempPrefix(const std::string& path) {
-  return "." + Basename(path) + ".tmp-";
-}
+std::string TempPrefix(const std::string& path) { return "." + Basename(path) + ".tmp-"; }
 
 }  // namespace
 
@@ -153,8 +151,9 @@ bool WriteSpecialFile(const std::string& path, const std::string& bytes, std::st
                ((S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) && st.st_uid == geteuid()));
   if (!ours) {
     close(fd);
-    return fail(path + " is neither a regular file nor a device or pipe of yours; nothing was "
-                       "written to it");
+    return fail(path +
+                " is neither a regular file nor a device or pipe of yours; nothing was "
+                "written to it");
   }
   int flags = fcntl(fd, F_GETFL);
   bool ok = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 && WriteAll(fd, bytes);
@@ -180,8 +179,9 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
   // Another user's file is kept theirs only in their own folder: in a folder
   // others can write, it may have been planted to catch what is saved.
   if (exists && old.st_uid != geteuid() && old.st_uid != folder.st_uid)
-    return fail(path + " belongs to another user, in a folder that user does not own; it is "
-                       "not written");
+    return fail(path +
+                " belongs to another user, in a folder that user does not own; it is "
+                "not written");
 
   std::string temp = Dirname(path) + "/" + TempPrefix(path) + "XXXXXX";
   // mkstemp creates the file exclusively, owner-only, and never through a link.

@@ -19,7 +19,9 @@ TEST(Decimal, ReadsTheRunAtTheStartModulo2To64) {
       {"", 0, false, 0},
       {"x12", 0, false, 0},  // a non-digit first: no number
       {"007 8", 7, false, 3},
-      {"\xB9" "1", 0, false, 0},  // a byte above 127 is no digit, whatever the locale
+      {"\xB9"
+       "1",
+       0, false, 0},  // a byte above 127 is no digit, whatever the locale
       {"18446744073709551615", UINT64_MAX, false, 20},  // 2^64 - 1 still fits
       {"18446744073709551616x", 0, true, 20},           // 2^64 does not
       {"99999999999999999999", 7766279631452241919u, true, 20},

@@ -18,7 +18,11 @@ namespace korvel {
 namespace {
 
 const char* const kSuite[] = {
-    "", "a", "abc", "message digest", "abcdefghijklmnopqrstuvwxyz",
+    "",
+    "a",
+    "abc",
+    "message digest",
+    "abcdefghijklmnopqrstuvwxyz",
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
     "12345678901234567890123456789012345678901234567890123456789012345678901234567890"};
 
@@ -75,10 +79,12 @@ TEST(Digests, HexIsAlways32LowercaseCharacters) {
     TMD5Digest md5(Message(n).c_str());
     for (const char* hex : {md2.HexDigest(), md5.HexDigest()}) {
       ASSERT_EQ(std::strlen(hex), 32u);
-      for (const char* p = hex; *p; ++p) EXPECT_TRUE((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f'));
+      for (const char* p = hex; *p; ++p)
+        EXPECT_TRUE((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f'));
     }
   }
-  EXPECT_STREQ(TMD5Digest(static_cast<const char*>(nullptr)).HexDigest(), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_STREQ(TMD5Digest(static_cast<const char*>(nullptr)).HexDigest(),
+               "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 }  // namespace

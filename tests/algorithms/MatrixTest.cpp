@@ -46,10 +46,11 @@ TEST(Matrix, NumberZeroAndTrailingTextAnswerTheFirstElement) {
   struct Case {
     const char* Challenge;
     const char* Reply;
-  } cases[] = {{"0", "a"},        {"3 1 x", "caa"},     {"3 1", "ca"},  {"3 1\r", "ca"},
-               {"3 1 \r\n", "ca"}, {"3 1\t ", "ca"},    {"3 1 ;", "caa"}, {"3,1;x2\n4", "cabd"},
-               {" \r\n", ""}};
-  for (const Case& c : cases) EXPECT_EQ(Answer(5, "abcdef", c.Challenge).Reply, c.Reply) << c.Challenge;
+  } cases[] = {{"0", "a"},       {"3 1 x", "caa"},      {"3 1", "ca"},
+               {"3 1\r", "ca"},  {"3 1 \r\n", "ca"},    {"3 1\t ", "ca"},
+               {"3 1 ;", "caa"}, {"3,1;x2\n4", "cabd"}, {" \r\n", ""}};
+  for (const Case& c : cases)
+    EXPECT_EQ(Answer(5, "abcdef", c.Challenge).Reply, c.Reply) << c.Challenge;
 }
 
 TEST(Matrix, CountOfZeroOrLessAndEmptyChallengesAnswerNothing) {

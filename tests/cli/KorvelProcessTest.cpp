@@ -76,7 +76,10 @@ TEST_F(KorvelProgram, ExitCodesTellFailureFromMisuse) {
 TEST_F(KorvelProgram, TwoCopiesEditingAtOnceLoseNoEdit) {
   auto addMany = [&](const std::string& prefix) {
     for (int i = 0; i < 8; ++i)
-      EXPECT_EQ(Korvel({"add", prefix + std::to_string(i), "--type", "md5", "--prompt", prefix}, "pw").first, 0);
+      EXPECT_EQ(
+          Korvel({"add", prefix + std::to_string(i), "--type", "md5", "--prompt", prefix}, "pw")
+              .first,
+          0);
   };
   std::thread first(addMany, "a");
   std::thread second(addMany, "b");
@@ -86,7 +89,8 @@ TEST_F(KorvelProgram, TwoCopiesEditingAtOnceLoseNoEdit) {
   for (const char* prefix : {"a", "b"})
     for (int i = 0; i < 8; ++i)
       EXPECT_NE(list.find("\t" + std::string(prefix) + std::to_string(i) + "\t"), std::string::npos)
-          << prefix << i << " is missing from\n" << list;
+          << prefix << i << " is missing from\n"
+          << list;
 }
 
 #ifndef _WIN32
@@ -106,14 +110,17 @@ TEST_F(KorvelProgram, WritesThatFailAreFailures) {
   {
     TStoredPasswords stored;
     for (int i = 0; i < 12; ++i)
-      stored.Records.push_back(RecordFromTexts("tag" + std::to_string(i), std::string(200, 'p'), "", ""));
+      stored.Records.push_back(
+          RecordFromTexts("tag" + std::to_string(i), std::string(200, 'p'), "", ""));
     std::string problem;
     ASSERT_EQ(TFileStore(StorePath).Save(stored, nullptr, problem), kAllWritten) << problem;
   }
   const std::string before = test::ReadFileBytes(StorePath);
   ASSERT_GT(before.size(), 2048u);
   const std::string korvel = test::ProgramDir() + "/korvel --store " + StorePath;
-  EXPECT_EQ(Shell(korvel, "trap '' XFSZ; ulimit -f 4; exec $KORVEL add new --type md5 --prompt N", "pw"), 1);
+  EXPECT_EQ(
+      Shell(korvel, "trap '' XFSZ; ulimit -f 4; exec $KORVEL add new --type md5 --prompt N", "pw"),
+      1);
   EXPECT_EQ(test::ReadFileBytes(StorePath), before);
   EXPECT_EQ(Shell(korvel, "exec $KORVEL export /dev/full"), 1);
   EXPECT_EQ(Shell(korvel, "exec $KORVEL export > /dev/full"), 1);

@@ -42,15 +42,16 @@ TResult RunOn(std::shared_ptr<TPasswordStore> store, std::vector<std::string> ar
               bool (*readPassword)(std::istream&, std::ostream&, std::string&) = nullptr) {
   std::istringstream in(input);
   std::ostringstream out, err;
-  cli::TConsole console{in, out, err,
-                        readPassword ? readPassword
-                                     : +[](std::istream& i, std::ostream&, std::string& password) {
-                                         return static_cast<bool>(std::getline(i, password));
-                                       },
-                        [](const std::string& text, std::ostream&) {
-                          Copied() = text;
-                          return true;
-                        }};
+  cli::TConsole console{
+      in, out, err,
+      readPassword
+          ? readPassword
+          : +[](std::istream& i, std::ostream&,
+                std::string& password) { return static_cast<bool>(std::getline(i, password)); },
+      [](const std::string& text, std::ostream&) {
+        Copied() = text;
+        return true;
+      }};
   console.IsTerminal = false;
   int status = cli::Run(args, std::move(store), console);
   return {status, out.str(), err.str()};
@@ -67,7 +68,9 @@ class Korvel : public ::testing::TestWithParam<TStoreKind> {
   std::string List() { return Run({"list"}).Out; }
   void AddAll() {
     ASSERT_EQ(Run({"add", "node", "--type", "matrix", "--prompt", "DB0XYZ}", "--matrix-len", "5"},
-                  "abcdefghij\n").Status, 0);
+                  "abcdefghij\n")
+                  .Status,
+              0);
     ASSERT_EQ(Run({"add", "bbs", "--type", "MD2", "--prompt", "BBS>"}, "geheim\n").Status, 0);
     ASSERT_EQ(Run({"add", "mail", "--type", "md5", "--prompt", "Mail:"}, "geheim\n").Status, 0);
     ASSERT_EQ(Run({"add", "ita", "--type", "itanet", "--prompt", "ITA 9>"}, "12345\n").Status, 0);
@@ -104,14 +107,16 @@ TEST_P(Korvel, StandardInputIsAnsweredLineByLineInStep) {
 TEST_P(Korvel, ShowHidesThePasswordUnlessAsked) {
   AddAll();
   TResult shown = Run({"show", "BBS"});  // TAGs are found whatever their case
-  EXPECT_EQ(shown.Out, "Tag:       bbs\nPrompt:    BBS>\nType:      MD2\n"
-                       "Password:  (hidden: --reveal shows it)\n");
+  EXPECT_EQ(shown.Out,
+            "Tag:       bbs\nPrompt:    BBS>\nType:      MD2\n"
+            "Password:  (hidden: --reveal shows it)\n");
   EXPECT_NE(Run({"show", "bbs", "--reveal"}).Out.find("Password:  geheim\n"), std::string::npos);
 }
 
 TEST_P(Korvel, SetRenameAndDeleteChangeTheList) {
   AddAll();
-  EXPECT_EQ(Run({"set", "bbs", "--type", "md5", "--prompt", "BOX>", "--password"}, "neu\n").Status, 0);
+  EXPECT_EQ(Run({"set", "bbs", "--type", "md5", "--prompt", "BOX>", "--password"}, "neu\n").Status,
+            0);
   EXPECT_EQ(Run({"reply", "BOX> <1>"}).Out, std::string(TMD5Digest("1neu").HexDigest()) + "\n");
   EXPECT_EQ(Run({"set", "node", "--matrix-len", "2"}).Status, 0);
   EXPECT_EQ(Run({"reply", "DB0XYZ} 1 2 3"}).Out, "ab\n");
@@ -122,8 +127,9 @@ TEST_P(Korvel, SetRenameAndDeleteChangeTheList) {
   EXPECT_EQ(Run({"rename", "node", "Mail"}).Status, 1);
   EXPECT_EQ(Run({"rename", "node", "gateway"}).Status, 0);
   EXPECT_EQ(Run({"delete", "ita"}).Status, 0);
-  EXPECT_EQ(List(), "0\tgateway\tM2\tDB0XYZ}\n1\tbbs\tMD5\tBOX>\n2\tmail\tMD5\tMail:\n"
-                    "3\tflex\tFLEXNET\tFLX 8>\n");
+  EXPECT_EQ(List(),
+            "0\tgateway\tM2\tDB0XYZ}\n1\tbbs\tMD5\tBOX>\n2\tmail\tMD5\tMail:\n"
+            "3\tflex\tFLEXNET\tFLX 8>\n");
 }
 
 TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
@@ -140,20 +146,34 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
       {{"list", "--fast"}, "", 2, "korvel: unknown option --fast (korvel --help lists them)\n"},
       {{}, "", 2, "korvel: no command given (korvel --help lists them)\n"},
       {{"delete", "nosuch"}, "", 1, "korvel: no client password has the TAG 'nosuch'\n"},
-      {{"add", "x", "--type", "sha1", "--prompt", "p"}, "pw\n", 2,
+      {{"add", "x", "--type", "sha1", "--prompt", "p"},
+       "pw\n",
+       2,
        "korvel: unknown type 'sha1' (matrix, md2, md5, itanet or flexnet)\n"},
-      {{"add", "x", "--type", "matrix", "--prompt", "p", "--matrix-len", "five"}, "pw\n", 2,
+      {{"add", "x", "--type", "matrix", "--prompt", "p", "--matrix-len", "five"},
+       "pw\n",
+       2,
        "korvel: --matrix-len must be a number from 1 to 99, not 'five'\n"},
-      {{"add", "x", "--type", "matrix", "--prompt", "p"}, "pw\n", 2,
+      {{"add", "x", "--type", "matrix", "--prompt", "p"},
+       "pw\n",
+       2,
        "korvel: the type matrix needs --matrix-len\n"},
       {{"add", "x", "--type", "md5"}, "pw\n", 2, "korvel: add needs --prompt\n"},
-      {{"add", "x", "--type", "md5", "--prompt", longText}, "pw\n", 1,
+      {{"add", "x", "--type", "md5", "--prompt", longText},
+       "pw\n",
+       1,
        "korvel: the prompt is longer than the store's 255 characters\n"},
-      {{"add", "x", "--type", "md5", "--prompt", "p"}, longText + "\n", 1,
+      {{"add", "x", "--type", "md5", "--prompt", "p"},
+       longText + "\n",
+       1,
        "korvel: the password is longer than the store's 255 characters\n"},
-      {{"add", longText, "--type", "md5", "--prompt", "p"}, "pw\n", 1,
+      {{"add", longText, "--type", "md5", "--prompt", "p"},
+       "pw\n",
+       1,
        "korvel: the TAG is longer than the store's 255 characters\n"},
-      {{"add", "BBS", "--type", "md5", "--prompt", "p"}, "pw\n", 1,
+      {{"add", "BBS", "--type", "md5", "--prompt", "p"},
+       "pw\n",
+       1,
        "korvel: the TAG 'BBS' is already in the list\n"},
       {{"add", "x", "--type", "md5", "--prompt", "p"}, "", 1, "korvel: no password was given\n"},
       {{"show", "bbs", "--copy"}, "", 2, "korvel: --copy does not go with show\n"},
@@ -179,19 +199,22 @@ TEST_P(Korvel, ExportAndImportRoundTripToTheSameBytes) {
   ASSERT_EQ(Run({"delete", "bbs"}).Status, 0);
   ASSERT_EQ(Run({"import", file}).Status, 0);
   EXPECT_EQ(Run({"export"}).Out, exported);
-  EXPECT_EQ(Run({"reply", "BBS> [472]"}).Out, std::string(TMD2Digest("472geheim").HexDigest()) + "\n");
+  EXPECT_EQ(Run({"reply", "BBS> [472]"}).Out,
+            std::string(TMD2Digest("472geheim").HexDigest()) + "\n");
 }
 
 TEST_P(Korvel, ImportReadsTheUtf16FilesOfRegExport) {
   const std::string file = Dir + "/windows.reg";
-  test::WriteFileBytes(file, test::Utf16(
-      "Windows Registry Editor Version 5.00\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n"
-      "\"MajorVersion\"=dword:00000001\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0]\r\n"
-      "\"Tag\"=\"win\"\r\n\"Challenge\"=\"WIN>\"\r\n"
-      "\"String\"=hex(1):67,00,65,00,68,00,65,00,69,00,6d,00,00,00\r\n"
-      "\"Type\"=\"MD5\"\r\n"));
+  test::WriteFileBytes(
+      file,
+      test::Utf16(
+          "Windows Registry Editor Version 5.00\r\n\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n"
+          "\"MajorVersion\"=dword:00000001\r\n\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0]\r\n"
+          "\"Tag\"=\"win\"\r\n\"Challenge\"=\"WIN>\"\r\n"
+          "\"String\"=hex(1):67,00,65,00,68,00,65,00,69,00,6d,00,00,00\r\n"
+          "\"Type\"=\"MD5\"\r\n"));
   ASSERT_EQ(Run({"import", file}).Err, "");
   EXPECT_EQ(List(), "0\twin\tMD5\tWIN>\n");
   EXPECT_EQ(Run({"reply", "WIN> <7>"}).Out, std::string(TMD5Digest("7geheim").HexDigest()) + "\n");
@@ -205,13 +228,20 @@ TEST_P(Korvel, BadImportFilesNameTheirProblemAndChangeNothing) {
     std::string Err;
   } cases[] = {
       {"", "line 1: empty file: no REGEDIT4 header"},
-      {std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10), "line 1: not a registry export file: no REGEDIT4 header"},
-      {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n\"Build\"=dword:zz\r\n",
+      {std::string("\x7f"
+                   "ELF\x02\x01\x01\0\0\0",
+                   10),
+       "line 1: not a registry export file: no REGEDIT4 header"},
+      {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n\"Build\"="
+       "dword:zz\r\n",
        "line 3: dword value that is not 1 to 8 hex digits"},
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n",
-       "holds no client passwords (no [HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion] key)"},
-      {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0]\r\n"
-       "\"Tag\"=\"" + std::string(300, 't') + "\"\r\n",
+       "holds no client passwords (no "
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion] key)"},
+      {"REGEDIT4\r\n[HKEY_LOCAL_"
+       "MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0]\r\n"
+       "\"Tag\"=\"" +
+           std::string(300, 't') + "\"\r\n",
        ": client password 0: \"Tag\" is longer than the store's 255 characters"},
   };
   const std::string file = Dir + "/bad.reg";
@@ -228,7 +258,8 @@ TEST_P(Korvel, BadImportFilesNameTheirProblemAndChangeNothing) {
 TEST_P(Korvel, HelpAndVersion) {
   EXPECT_EQ(Run({"--version"}).Out, "korvel 3.0\n");
   EXPECT_NE(Run({"--help"}).Out.find("usage: korvel [--store PATH] COMMAND"), std::string::npos);
-  for (const char* command : {"reply", "list", "show", "add", "set", "rename", "delete", "export", "import"}) {
+  for (const char* command :
+       {"reply", "list", "show", "add", "set", "rename", "delete", "export", "import"}) {
     TResult r = Run({command, "--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out.rfind(std::string("usage: korvel ") + command, 0), 0u) << command;
@@ -238,10 +269,15 @@ TEST_P(Korvel, HelpAndVersion) {
 // A store with the three records that the import and failure tests start from.
 std::shared_ptr<test::TMemoryStore> ThreeRecords() {
   auto store = std::make_shared<test::TMemoryStore>();
-  EXPECT_EQ(RunOn(store, {"add", "node", "--type", "matrix", "--prompt", "DB0}", "--matrix-len", "5"},
-                  "abcdefghij\n").Status, 0);
-  EXPECT_EQ(RunOn(store, {"add", "bbs", "--type", "md5", "--prompt", "BBS>"}, "geheim\n").Status, 0);
-  EXPECT_EQ(RunOn(store, {"add", "ita", "--type", "itanet", "--prompt", "ITA>"}, "12345\n").Status, 0);
+  EXPECT_EQ(
+      RunOn(store, {"add", "node", "--type", "matrix", "--prompt", "DB0}", "--matrix-len", "5"},
+            "abcdefghij\n")
+          .Status,
+      0);
+  EXPECT_EQ(RunOn(store, {"add", "bbs", "--type", "md5", "--prompt", "BBS>"}, "geheim\n").Status,
+            0);
+  EXPECT_EQ(RunOn(store, {"add", "ita", "--type", "itanet", "--prompt", "ITA>"}, "12345\n").Status,
+            0);
   return store;
 }
 
@@ -250,7 +286,8 @@ std::string Section(const std::string& below) {
 }
 
 // An import file with these record sections' value lines (records 0, 1, ...).
-std::string ImportFile(const std::vector<std::string>& records, const std::string& listValues = "") {
+std::string ImportFile(const std::vector<std::string>& records,
+                       const std::string& listValues = "") {
   std::string file = "REGEDIT4\r\n" + Section("") + "\"Build\"=dword:00000002\r\n" +
                      Section("\\ClientPasswords") + listValues;
   for (std::size_t i = 0; i < records.size(); ++i)
@@ -284,7 +321,8 @@ TEST(KorvelImport, EveryCutOfAnExportIsRefusedUnlessItIsWhole) {
       store->Passwords = before;
       ++imported;
     } else {
-      ASSERT_EQ(r.Status, 1) << "cut at " << cut << " of " << whole.size() << ": " << whole.substr(0, cut);
+      ASSERT_EQ(r.Status, 1) << "cut at " << cut << " of " << whole.size() << ": "
+                             << whole.substr(0, cut);
       ASSERT_EQ(store->Passwords, before) << "cut at " << cut;
     }
   }
@@ -300,22 +338,32 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
       {ImportFile({Record(n255, n255, n255)}), ""},
       {ImportFile({Record(n256)}), "\"Tag\" is longer than the store's 255 characters"},
       {ImportFile({Record("a", n256)}), "\"Challenge\" is longer than the store's 255 characters"},
-      {ImportFile({Record("a", "P", n256)}), "\"String\" is longer than the store's 255 characters"},
+      {ImportFile({Record("a", "P", n256)}),
+       "\"String\" is longer than the store's 255 characters"},
       {ImportFile({Record("a", "P", "pw", "M1"), Record("b", "Q", "pw", "M99")}), ""},
-      {ImportFile({Record("a", "P", "pw", "M0")}), "the matrix length '0' is not a number from 1 to 99"},
+      {ImportFile({Record("a", "P", "pw", "M0")}),
+       "the matrix length '0' is not a number from 1 to 99"},
       {ImportFile({Record("a", "P", "pw", "M100")}), "the matrix length '100' is not"},
       {ImportFile({Record("a", "P", "pw", "M")}), "the matrix length '' is not"},
-      {ImportFile({Record("a"), Record("A")}), "client password 1: the TAG 'A' is already in the list"},
+      {ImportFile({Record("a"), Record("A")}),
+       "client password 1: the TAG 'A' is already in the list"},
       {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=\"pw\"\r\n"}),
        "client password 0 has no \"Type\""},
-      {ImportFile({"\"Tag\"=dword:00000001\r\n\"Challenge\"=\"P\"\r\n\"String\"=\"pw\"\r\n\"Type\"=\"MD5\"\r\n"}),
+      {ImportFile({"\"Tag\"=dword:00000001\r\n\"Challenge\"=\"P\"\r\n\"String\"=\"pw\"\r\n\"Type\"="
+                   "\"MD5\"\r\n"}),
        "\"Tag\" is not a text"},
-      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=hex(1):70,00,77\r\n\"Type\"=\"MD5\"\r\n"}),
+      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=hex(1):70,00,77\r\n\"Type\"="
+                   "\"MD5\"\r\n"}),
        "\"String\" holds a zero byte"},
-      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=hex(1):70,77,00\r\n\"Type\"=\"MD5\"\r\n"}), ""},
-      {ImportFile({Record("a")}, "\"Count\"=dword:00000002\r\n"), "holds 1 of the 2 client passwords"},
+      {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=hex(1):70,77,00\r\n\"Type\"="
+                   "\"MD5\"\r\n"}),
+       ""},
+      {ImportFile({Record("a")}, "\"Count\"=dword:00000002\r\n"),
+       "holds 1 of the 2 client passwords"},
       {ImportFile({Record("a")}, "\"Count\"=\"1\"\r\n"), "\"Count\" is not a dword"},
-      {ImportFile({Record("a") + "\"Foreign\"=\"x\"\r\n"}, "\"Count\"=dword:00000001\r\n\"Foreign\"=\"y\"\r\n"), ""},
+      {ImportFile({Record("a") + "\"Foreign\"=\"x\"\r\n"},
+                  "\"Count\"=dword:00000001\r\n\"Foreign\"=\"y\"\r\n"),
+       ""},
       {ImportFile({}, "\"Count\"=dword:00000000\r\n"), ""},
       {ImportFile({}), "holds no client passwords (a file that empties the list says"},
       {"REGEDIT4\r\n" + Section("") + "\"Build\"=dword:00000002\r\n",
@@ -334,10 +382,12 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
       // The records and version values are taken, and nothing else of the file.
       auto imported = std::make_shared<test::TMemoryStore>();
       ReadPasswords(*ParseRegFile(c.File).Root, imported->Passwords);
-      EXPECT_EQ(RunOn(store, {"show", "a", "--reveal"}).Out, RunOn(imported, {"show", "a", "--reveal"}).Out);
+      EXPECT_EQ(RunOn(store, {"show", "a", "--reveal"}).Out,
+                RunOn(imported, {"show", "a", "--reveal"}).Out);
       std::string list = RunOn(store, {"list"}).Out;
       EXPECT_EQ(list, RunOn(imported, {"list"}).Out);
-      EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), std::count(c.File.begin(), c.File.end(), '[') - 2);
+      EXPECT_EQ(std::count(list.begin(), list.end(), '\n'),
+                std::count(c.File.begin(), c.File.end(), '[') - 2);
       EXPECT_EQ(RunOn(store, {"export"}).Out.find("Foreign"), std::string::npos);
       EXPECT_EQ(store->Passwords.Versions.Build, 2u);
     } else {
@@ -350,7 +400,8 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
 
 TEST(KorvelImport, OnATerminalItAsksBeforeItReplacesTheList) {
   const std::string file = test::MakeTempDir() + "/two.reg";
-  test::WriteFileBytes(file, ImportFile({Record("a"), Record("b")}, "\"Count\"=dword:00000002\r\n"));
+  test::WriteFileBytes(file,
+                       ImportFile({Record("a"), Record("b")}, "\"Count\"=dword:00000002\r\n"));
   static std::string asked;
   struct Case {
     std::vector<std::string> Args;
@@ -358,9 +409,16 @@ TEST(KorvelImport, OnATerminalItAsksBeforeItReplacesTheList) {
     std::string Question;
     int Status;
   } cases[] = {
-      {{"import", file}, true, false,
-       "Replace the 3 client passwords in the store by the 2 of " + file + "?", 1},
-      {{"import", file}, true, true, "Replace the 3 client passwords in the store by the 2 of " + file + "?", 0},
+      {{"import", file},
+       true,
+       false,
+       "Replace the 3 client passwords in the store by the 2 of " + file + "?",
+       1},
+      {{"import", file},
+       true,
+       true,
+       "Replace the 3 client passwords in the store by the 2 of " + file + "?",
+       0},
       {{"import", file, "--yes"}, true, false, "", 0},
       {{"import", file}, false, false, "", 0},
   };
@@ -413,9 +471,11 @@ TEST(KorvelLimits, AddTakesTheStoresLimitsAndNoMore) {
 TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
   const std::string file = test::MakeTempDir() + "/list.reg";
   test::WriteFileBytes(file, ImportFile({Record("a"), Record("b")}));
-  const std::vector<std::string> commands[] = {
-      {"add", "new", "--type", "md5", "--prompt", "N>"}, {"set", "bbs", "--prompt", "B>"},
-      {"rename", "bbs", "box"}, {"delete", "ita"}, {"import", file}};
+  const std::vector<std::string> commands[] = {{"add", "new", "--type", "md5", "--prompt", "N>"},
+                                               {"set", "bbs", "--prompt", "B>"},
+                                               {"rename", "bbs", "box"},
+                                               {"delete", "ita"},
+                                               {"import", file}};
   const struct {
     const char* Fault;
     int RefuseRecord;
@@ -433,7 +493,8 @@ TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
       store->RefuseSaves = refuseRecord < 0;
       TResult r = RunOn(store, args, "pw\n");
       EXPECT_EQ(r.Status, 1) << args[0] << " with a fault in " << fault;
-      EXPECT_EQ(r.Err.rfind(message, 0), 0u) << args[0] << " with a fault in " << fault << ": " << r.Err;
+      EXPECT_EQ(r.Err.rfind(message, 0), 0u)
+          << args[0] << " with a fault in " << fault << ": " << r.Err;
       EXPECT_EQ(store->Passwords, before) << args[0] << " with a fault in " << fault;
     }
 }
@@ -452,7 +513,8 @@ TEST(KorvelFailures, AWriterNeverGoesOnWithoutTheLock) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("the store was not changed"), std::string::npos) << r.Err;
 #ifndef _WIN32
-    EXPECT_NE(r.Err.find("another program holds the lock " + path + ".lock"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("another program holds the lock " + path + ".lock"), std::string::npos)
+        << r.Err;
 #endif
   }
   EXPECT_EQ(test::ReadFileBytes(path), before);
@@ -466,23 +528,28 @@ TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
   auto store = std::make_shared<TFileStore>(path);
   auto atPrompt = +[](std::istream& in, std::ostream&, std::string& password) {
     ++prompts;
-    if (fileio::TFileLock(path + ".lock", true, true, std::chrono::milliseconds(0)).Locked()) ++unlocked;
+    if (fileio::TFileLock(path + ".lock", true, true, std::chrono::milliseconds(0)).Locked())
+      ++unlocked;
     return static_cast<bool>(std::getline(in, password));
   };
   prompts = unlocked = 0;
-  EXPECT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n", atPrompt).Status, 0);
+  EXPECT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n", atPrompt).Status,
+            0);
   EXPECT_EQ(RunOn(store, {"set", "a", "--password"}, "new\n", atPrompt).Status, 0);
   EXPECT_EQ(prompts, 2);
   EXPECT_EQ(unlocked, 2);
-  EXPECT_NE(RunOn(store, {"show", "a", "--reveal"}).Out.find("Password:  new\n"), std::string::npos);
+  EXPECT_NE(RunOn(store, {"show", "a", "--reveal"}).Out.find("Password:  new\n"),
+            std::string::npos);
 }
 
 TEST(KorvelStoreProblems, NoCommandWritesAStoreItCouldNotRead) {
   const std::string file = test::MakeTempDir() + "/list.reg";
   test::WriteFileBytes(file, ImportFile({Record("a")}));
-  const std::vector<std::string> commands[] = {
-      {"list"}, {"reply", "A> <1>"}, {"add", "b", "--type", "md5", "--prompt", "B>"},
-      {"export"}, {"import", file}};
+  const std::vector<std::string> commands[] = {{"list"},
+                                               {"reply", "A> <1>"},
+                                               {"add", "b", "--type", "md5", "--prompt", "B>"},
+                                               {"export"},
+                                               {"import", file}};
   for (const auto& args : commands) {
     auto store = std::make_shared<test::TMemoryStore>();
     store->Unreadable = "cannot read the store S (no permission)";
@@ -502,15 +569,24 @@ TEST(KorvelStoreProblems, AStoreThatCannotBeReadStopsEveryCommand) {
   test::WriteFileBytes(path + "/inside", "kept");
   const std::string file = dir + "/list.reg";
   test::WriteFileBytes(file, ImportFile({Record("a")}));
-  const std::vector<std::string> commands[] = {
-      {"list"}, {"show", "a"}, {"reply", "A> <1>"}, {"add", "b", "--type", "md5", "--prompt", "B>"},
-      {"set", "a", "--prompt", "Q"}, {"set", "a", "--password"}, {"rename", "a", "b"}, {"delete", "a"},
-      {"export"}, {"export", dir + "/out.reg"}, {"import", file}, {"import", file, "--yes"}};
+  const std::vector<std::string> commands[] = {{"list"},
+                                               {"show", "a"},
+                                               {"reply", "A> <1>"},
+                                               {"add", "b", "--type", "md5", "--prompt", "B>"},
+                                               {"set", "a", "--prompt", "Q"},
+                                               {"set", "a", "--password"},
+                                               {"rename", "a", "b"},
+                                               {"delete", "a"},
+                                               {"export"},
+                                               {"export", dir + "/out.reg"},
+                                               {"import", file},
+                                               {"import", file, "--yes"}};
   for (const auto& args : commands) {
     TResult r = RunOn(std::make_shared<TFileStore>(path), args, "pw\n");
     EXPECT_EQ(r.Status, 1) << args[0];
     EXPECT_EQ(r.Out, "") << args[0];
-    EXPECT_NE(r.Err.find(path + " is a folder, not a file"), std::string::npos) << args[0] << ": " << r.Err;
+    EXPECT_NE(r.Err.find(path + " is a folder, not a file"), std::string::npos)
+        << args[0] << ": " << r.Err;
     EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
   }
   EXPECT_TRUE(fileio::IsSpecialFile(path));
@@ -524,13 +600,15 @@ TEST(KorvelStoreProblems, ADamagedStoreIsNamedOncePerCommand) {
   test::WriteFileBytes(path, ImportFile({Record("a")}) + "this line is damage\r\n");
   const std::string note = "korvel: " + path + ", line 13: ";
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"list"}, std::vector<std::string>{"add", "b", "--type", "md5", "--prompt", "B>"}}) {
+       {std::vector<std::string>{"list"},
+        std::vector<std::string>{"add", "b", "--type", "md5", "--prompt", "B>"}}) {
     TResult r = RunOn(std::make_shared<TFileStore>(path), args, "pw\n");
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Err.find(note), 0u) << r.Err;
     EXPECT_EQ(r.Err.find(note, 1), std::string::npos) << r.Err;
   }
-  TResult saved = RunOn(std::make_shared<TFileStore>(path), {"list"});  // the save wrote a clean store
+  TResult saved =
+      RunOn(std::make_shared<TFileStore>(path), {"list"});  // the save wrote a clean store
   EXPECT_EQ(saved.Err, "");
   EXPECT_EQ(saved.Out, "0\ta\tMD5\tP>\n1\tb\tMD5\tB>\n");
 }
@@ -590,11 +668,12 @@ TEST(KorvelImport, ReadsOnlyWholeExportFiles) {
   auto store = std::make_shared<test::TMemoryStore>();
   std::string dir = test::MakeTempDir(), pipe = dir + "/pipe.reg", raw = dir + "/raw.reg";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  test::WriteFileBytes(raw,
-                       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion"
-                       "\\ClientPasswords]\r\n\"Count\"=dword:00000000\r\n\r\n"
-                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords."
-                       "Saving]\r\n\"Complete\"=dword:00000001\r\n\r\n");
+  test::WriteFileBytes(
+      raw,
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion"
+      "\\ClientPasswords]\r\n\"Count\"=dword:00000000\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords."
+      "Saving]\r\n\"Complete\"=dword:00000001\r\n\r\n");
   for (const std::string& file : {pipe, std::string("/dev/zero"), raw}) {
     TResult r = RunOn(store, {"import", file});
     EXPECT_EQ(r.Status, 1) << file;
@@ -621,14 +700,20 @@ TEST(KorvelShow, ControlCharactersAreShownEscaped) {
       {"back\\slash", "back\\\\slash"},
       {"\x1b[2J\x07", "\\x1B[2J\\x07"},
       {std::string("\0\x1f\x7f", 3), "\\x00\\x1F\\x7F"},
-      {"\x9b" "31m\x80\x9f", "\\x9B31m\\x80\\x9F"},        // C1 controls as single bytes
-      {"\xc2\x9b" "31m", "\\xC2\\x9B31m"},                   // and as UTF-8
+      {"\x9b"
+       "31m\x80\x9f",
+       "\\x9B31m\\x80\\x9F"},  // C1 controls as single bytes
+      {"\xc2\x9b"
+       "31m",
+       "\\xC2\\x9B31m"},                                                 // and as UTF-8
       {"\xc3\xa4\xe2\x82\xac\xa0\xff", "\xc3\xa4\xe2\x82\xac\xa0\xff"},  // letters stay
   };
   for (const auto& c : cases) EXPECT_EQ(cli::Escaped(c.Text), c.Shown);
 
   auto store = std::make_shared<test::TMemoryStore>();
-  ASSERT_EQ(RunOn(store, {"add", "a\tb", "--type", "md5", "--prompt", "\x1b]0;x\x07"}, "p\x1b\n").Status, 0);
+  ASSERT_EQ(
+      RunOn(store, {"add", "a\tb", "--type", "md5", "--prompt", "\x1b]0;x\x07"}, "p\x1b\n").Status,
+      0);
   EXPECT_EQ(RunOn(store, {"list"}).Out, "0\ta\\tb\tMD5\t\\x1B]0;x\\x07\n");
   EXPECT_EQ(RunOn(store, {"show", "a\tb", "--reveal"}).Out,
             "Tag:       a\\tb\nPrompt:    \\x1B]0;x\\x07\nType:      MD5\nPassword:  p\\x1B\n");

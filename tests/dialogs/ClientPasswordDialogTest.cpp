@@ -13,9 +13,9 @@ namespace {
 
 using D = TClientPasswordDialog;
 
-const std::vector<int> kFieldsAndButtons = {D::IdChange, D::IdRename, D::IdDelete, D::IdList,
-                                            D::IdChallenge, D::IdPassword, D::IdNetrom, D::IdMD2,
-                                            D::IdMD5, D::IdItanet, D::IdFlexnet, D::IdMatrixLen};
+const std::vector<int> kFieldsAndButtons = {
+    D::IdChange, D::IdRename, D::IdDelete, D::IdList,   D::IdChallenge, D::IdPassword,
+    D::IdNetrom, D::IdMD2,    D::IdMD5,    D::IdItanet, D::IdFlexnet,   D::IdMatrixLen};
 
 class EditorDialog : public ::testing::Test {
  protected:
@@ -29,8 +29,8 @@ class EditorDialog : public ::testing::Test {
 
   void Add(std::string tag, std::string prompt, std::string password, int type,
            std::string matrixLen = "") {
-    test::Append(Records, test::Record(std::move(tag), std::move(prompt), std::move(password),
-                                       type, std::move(matrixLen)));
+    test::Append(Records, test::Record(std::move(tag), std::move(prompt), std::move(password), type,
+                                       std::move(matrixLen)));
   }
   // Runs the dialog with `play` as the operator; returns its end code.
   int Run(std::function<void(THeadlessDialog&, D&)> play) {
@@ -112,7 +112,8 @@ TEST_F(EditorDialog, OpenWithRecordsShowsTheFirstWithoutSelectingIt) {
     ui.Click(D::IdChange);  // stores into record 0, the one shown
     ui.Escape();
   });
-  EXPECT_EQ(Asked(), (std::vector<std::string>{"You must select an item!", "You must select an item!"}));
+  EXPECT_EQ(Asked(),
+            (std::vector<std::string>{"You must select an item!", "You must select an item!"}));
   EXPECT_EQ(Script->Messages[0].Caption, "Client Passwords Setup");
   EXPECT_EQ(Script->Messages[0].Flags, kMbOk);
   EXPECT_EQ(Records.At(0).String, "new");

@@ -46,7 +46,8 @@ TEST_F(Replies, EachTypeAnswersAReceivedLine) {
   Add("FLX 8>", "12345", "FLEXNET");
   EXPECT_EQ(Auto("DB0ABC} 3 1 10 2 2 7\r\n"), "cajbb");
   // Fewer numbers than the matrix length: a trailing blank or line end adds nothing.
-  for (const char* line : {"DB0ABC} 1 2 3", "DB0ABC} 1 2 3 ", "DB0ABC} 1 2 3\r", "DB0ABC} 1 2 3\r\n"})
+  for (const char* line :
+       {"DB0ABC} 1 2 3", "DB0ABC} 1 2 3 ", "DB0ABC} 1 2 3\r", "DB0ABC} 1 2 3\r\n"})
     EXPECT_EQ(Auto(line), "abc") << line;
   EXPECT_EQ(Auto("BBS> Login [ 472 ] >"), TMD2Digest("472geheim").HexDigest());
   EXPECT_EQ(Auto("Mail: <  x9q2  >"), TMD5Digest("x9q2geheim").HexDigest());
@@ -79,14 +80,14 @@ TEST_F(Replies, ItanetAndFlexnetCutTheCallersChallenge) {
 }
 
 TEST_F(Replies, MatrixEdgeCases) {
-  EXPECT_EQ(Make("1 2", Add("", "abc", "M")), "<fail>");           // no length: count 0
+  EXPECT_EQ(Make("1 2", Add("", "abc", "M")), "<fail>");  // no length: count 0
   EXPECT_EQ(Make("1 2 3 1 2 3 1 2 3 1 2 3", Add("", "abc", "M12")), "abcabcabcabc");
   EXPECT_EQ(Make("1 2", Add("", "abc", "M -3")), "<fail>");
-  EXPECT_EQ(Make("1 2 9", Add("", "abc", "M3")), "ab");             // partial reply counts
-  EXPECT_EQ(Make("2 1", Add("", "a()", "M2")), "<fail>");           // zero character first
-  EXPECT_EQ(Make("1 2 3", Add("", "a)b", "M3")), "a");              // reply ends at the zero
-  EXPECT_EQ(Make("1", Add("", "abc", "M99999999999999")), "a");     // huge length: clamped
-  EXPECT_EQ(Make("1", Add("", "abc", "M4294967296")), "a");         // clamped, not 2^32 cut to 0
+  EXPECT_EQ(Make("1 2 9", Add("", "abc", "M3")), "ab");          // partial reply counts
+  EXPECT_EQ(Make("2 1", Add("", "a()", "M2")), "<fail>");        // zero character first
+  EXPECT_EQ(Make("1 2 3", Add("", "a)b", "M3")), "a");           // reply ends at the zero
+  EXPECT_EQ(Make("1", Add("", "abc", "M99999999999999")), "a");  // huge length: clamped
+  EXPECT_EQ(Make("1", Add("", "abc", "M4294967296")), "a");      // clamped, not 2^32 cut to 0
 }
 
 TEST_F(Replies, TheLengthRuleOfTheCallersBuffer) {

@@ -80,7 +80,10 @@ TEST_F(Recognition, SquareAndAngleBracketsAreTrimmedToLettersAndDigits) {
   EXPECT_EQ(Isolate("[old] now [AB-12. ]", md2), "AB-12");
   EXPECT_EQ(Isolate("[a b,c]", md2), "a b,c");
   EXPECT_EQ(Isolate("nodeX <  x9q2  >", md5), "x9q2");
-  EXPECT_EQ(Isolate("<\xE4" "b\xE4>", md5), "b");
+  EXPECT_EQ(Isolate("<\xE4"
+                    "b\xE4>",
+                    md5),
+            "b");
 }
 
 TEST_F(Recognition, BracketScansThatFindNothingFail) {
@@ -88,8 +91,8 @@ TEST_F(Recognition, BracketScansThatFindNothingFail) {
   EXPECT_EQ(Isolate("no brackets", md2), "<fail>");
   EXPECT_EQ(Isolate("only [ opening 12", md2), "<fail>");
   EXPECT_EQ(Isolate("only ] closing", md2), "<fail>");
-  EXPECT_EQ(Isolate("[ -- ]", md2), "<fail>");           // nothing to answer
-  EXPECT_EQ(Isolate("x] then [abc", md2), "<fail>");     // no ] after the last [
+  EXPECT_EQ(Isolate("[ -- ]", md2), "<fail>");        // nothing to answer
+  EXPECT_EQ(Isolate("x] then [abc", md2), "<fail>");  // no ] after the last [
   EXPECT_EQ(Isolate("[", md2), "<fail>");
   EXPECT_EQ(Isolate("]", md2), "<fail>");
 }

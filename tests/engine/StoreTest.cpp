@@ -15,8 +15,8 @@ namespace {
 using test::StoreKinds;
 using test::TStoreKind;
 
-TClientPassword Record(std::string tag, std::string prompt, std::string password,
-                       int type, std::string matrixLen = "") {
+TClientPassword Record(std::string tag, std::string prompt, std::string password, int type,
+                       std::string matrixLen = "") {
   TClientPassword r(std::move(tag));
   r.Challenge = std::move(prompt);
   r.String = std::move(password);
@@ -103,11 +103,10 @@ TEST_P(ClientPasswordStore, TypeTextsAreReadByTheirFirstCharacters) {
     const char* text;
     int type;
     const char* matrixLen;
-  } cases[] = {{"M5", 0, "5"},      {"m7", 0, "7"},       {"M12", 0, "12"},
-               {"M", 0, ""},        {"MD2", 1, ""},       {"md2", 1, ""},
-               {"MD", 1, ""},       {"MD5", 2, ""},       {"mD5", 2, ""},
-               {"ITANET", 3, ""},   {"Ixyz", 3, ""},      {"flexnet", 4, ""},
-               {"SHA", 1, ""},      {"9", 1, ""},         {"", 1, ""}};
+  } cases[] = {{"M5", 0, "5"}, {"m7", 0, "7"},    {"M12", 0, "12"}, {"M", 0, ""},
+               {"MD2", 1, ""}, {"md2", 1, ""},    {"MD", 1, ""},    {"MD5", 2, ""},
+               {"mD5", 2, ""}, {"ITANET", 3, ""}, {"Ixyz", 3, ""},  {"flexnet", 4, ""},
+               {"SHA", 1, ""}, {"9", 1, ""},      {"", 1, ""}};
   EditStore([&](TRegNode& key) {
     for (std::size_t i = 0; i < std::size(cases); ++i)
       key.Create("ClientPasswords\\" + std::to_string(i))->SetText("Type", cases[i].text);
@@ -175,7 +174,7 @@ TEST_P(ClientPasswordStore, DamagedRecordsReadAsFarAsTheyGo) {
     r0->SetText("String", std::string(300, 'p'));
     r0->SetValue("Challenge", TRegValue{kRegSz, std::string("with zero\0", 10)});
     TRegNode* r1 = key.Create("ClientPasswords\\1");  // no values at all
-    r1->SetDword("Type", 2);                   // and a Type of the wrong type
+    r1->SetDword("Type", 2);                          // and a Type of the wrong type
   });
   TZORVAModule module(Store);
   EXPECT_EQ(module.MajorVersion, 1u);

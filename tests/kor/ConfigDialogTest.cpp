@@ -97,7 +97,7 @@ TEST(RangeValidator, OnlyWholeDigitTextsInTheRangePass) {
   struct Case {
     const char* Text;
     bool Valid;
-  } cases[] = {{"30", true},  {"128", true}, {"0042", true}, {"29", false},
+  } cases[] = {{"30", true},   {"128", true},  {"0042", true}, {"29", false},
                {"129", false}, {"42x", false}, {" 42", false}, {"18446744073709551646", false}};
   for (const Case& c : cases) EXPECT_EQ(range.IsValid(c.Text), c.Valid) << c.Text;
 }

@@ -48,15 +48,16 @@ class ReplyFlow : public ::testing::Test {
 
 TEST_F(ReplyFlow, AnAnswerIsShownFiledAndTheLineCleared) {
   Enter("BBS> <4711>");
-  EXPECT_EQ(View.Events, (std::vector<std::string>{"Result: reply-1", "file BBS> <4711>", "clear"}));
+  EXPECT_EQ(View.Events,
+            (std::vector<std::string>{"Result: reply-1", "file BBS> <4711>", "clear"}));
   EXPECT_EQ(View.Text, "");
 }
 
 TEST_F(ReplyFlow, CopyingFollowsTheResultBoxAndOnlyForExactlyOne) {
   Settings.CopyToClipboard = 1;
   Enter("BBS> <1>");
-  EXPECT_EQ(View.Events, (std::vector<std::string>{"Result: reply-1", "copy reply-1", "file BBS> <1>",
-                                                   "clear"}));
+  EXPECT_EQ(View.Events, (std::vector<std::string>{"Result: reply-1", "copy reply-1",
+                                                   "file BBS> <1>", "clear"}));
   View.Events.clear();
   Settings.CopyToClipboard = 2;
   Enter("BBS> <2>");
@@ -92,7 +93,8 @@ TEST_F(ReplyFlow, LongTextsAreCutTo255AndRepeatsAreFiledTwice) {
   EXPECT_EQ(Asked[0], longText.substr(0, 255));
   Enter("BBS> <same>");
   Enter("BBS> <same>");
-  EXPECT_EQ(View.History, (std::vector<std::string>{"BBS> <same>", "BBS> <same>", longText.substr(0, 255)}));
+  EXPECT_EQ(View.History,
+            (std::vector<std::string>{"BBS> <same>", "BBS> <same>", longText.substr(0, 255)}));
 }
 
 }  // namespace

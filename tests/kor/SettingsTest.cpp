@@ -40,10 +40,15 @@ TEST_P(KorSettings, FirstStartWritesAllElevenValuesWithTheirDefaults) {
   TRegNode key = Stores.Key(kKorKeyPath);
   const TRegNode* hotkey = key.Find(kHotkeyKey);
   ASSERT_TRUE(hotkey);
-  const std::pair<const char*, uint32_t> values[] = {
-      {"MajorVersion", 3}, {"MinorVersion", 0}, {"Build", 1}, {"InstallationDate", 0},
-      {"CopyChallangeFromClipboard", 0}, {"TopmostWindow", 0}, {"CaptionHeight", 52},
-      {"IconizeAfterUse", 0}, {"CopyToClipboard", 0}};
+  const std::pair<const char*, uint32_t> values[] = {{"MajorVersion", 3},
+                                                     {"MinorVersion", 0},
+                                                     {"Build", 1},
+                                                     {"InstallationDate", 0},
+                                                     {"CopyChallangeFromClipboard", 0},
+                                                     {"TopmostWindow", 0},
+                                                     {"CaptionHeight", 52},
+                                                     {"IconizeAfterUse", 0},
+                                                     {"CopyToClipboard", 0}};
   for (const auto& [name, value] : values) EXPECT_EQ(key.Dword(name), value) << name;
   EXPECT_EQ(hotkey->Dword("HotkeyActivation"), 0u);
   EXPECT_EQ(hotkey->Dword("HotkeyValue"), 0u);
@@ -93,9 +98,9 @@ TEST_P(KorSettings, OddValuesFallBackToTheirDefaults) {
   settings.Settings.TopmostWindow = 1;
   Save(settings);
   Edit([](TRegNode& key) {
-    key.EraseValue("CaptionHeight");         // one value missing
-    key.SetDword("HelpFilename", 5);          // a number, not a text
-    key.SetText("TopmostWindow", "1");        // a text, not a number
+    key.EraseValue("CaptionHeight");    // one value missing
+    key.SetDword("HelpFilename", 5);    // a number, not a text
+    key.SetText("TopmostWindow", "1");  // a text, not a number
   });
   TKorSettings loaded = Load();
   EXPECT_EQ(loaded.CaptionHeight, 52);

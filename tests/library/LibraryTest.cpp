@@ -34,7 +34,8 @@ class Library : public ::testing::Test {
 #ifdef _WIN32
     exe += ".exe";
 #endif
-    auto child = std::make_unique<test::TChildProcess>(std::vector<std::string>{exe, ZORVA_LIBRARY});
+    auto child =
+        std::make_unique<test::TChildProcess>(std::vector<std::string>{exe, ZORVA_LIBRARY});
     EXPECT_TRUE(child->Started());
     EXPECT_EQ(child->ReadLine(), "loaded");
     return child;
@@ -84,7 +85,10 @@ TEST_F(Library, RecognisesReceivedLinesFromTheStoredList) {
 }
 
 TEST_F(Library, AnswersEachTypeEndToEnd) {
-  StoreRecords({{"NODE}", "M3"}, {"BBS>", "MD2"}, {"Mail:", "MD5"}, {"ITA", "ITANET"},
+  StoreRecords({{"NODE}", "M3"},
+                {"BBS>", "MD2"},
+                {"Mail:", "MD5"},
+                {"ITA", "ITANET"},
                 {"FLX", "FLEXNET"}});  // every password is "secret"
   auto holder = StartHolder();
   std::string md2 = TMD2Digest("472secret").HexDigest();
@@ -117,7 +121,7 @@ TEST_F(Library, UnloadRewritesTheStoreWhenNothingChangedMeanwhile) {
 
 TEST_F(Library, UnloadKeepsAnEditSavedByAnotherProcess) {
   StoreRecords({{"BBS>", "MD2"}});
-  auto desktop = StartHolder();  // stays loaded, like the desktop program
+  auto desktop = StartHolder();                      // stays loaded, like the desktop program
   StoreRecords({{"BBS>", "MD2"}, {"Node:", "M4"}});  // this process edits and saves
   auto other = StartHolder();
   EXPECT_EQ(Ask(*other, "search Node: 1 2 3 4"), "1 1");  // sees the edit

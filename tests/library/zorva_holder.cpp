@@ -58,10 +58,9 @@ int main(int argc, char** argv) {
     in >> command;
     std::string text;
     if (command == "names") {
-      for (const char* name :
-           {"ZORVAEditClientPasswordsDlg", "ZORVASearchClientPasswordChallenge",
-            "ZORVAIsoltateClientPasswordChallange", "ZORVAMakeClientPasswordReply",
-            "ZORVAAutoClientPasswordReply"})
+      for (const char* name : {"ZORVAEditClientPasswordsDlg", "ZORVASearchClientPasswordChallenge",
+                               "ZORVAIsoltateClientPasswordChallange",
+                               "ZORVAMakeClientPasswordReply", "ZORVAAutoClientPasswordReply"})
         std::printf("%s=%d ", name, Find(library, name) ? 1 : 0);
       std::printf("\n");
     } else if (command == "search" && search) {

@@ -74,10 +74,15 @@ TEST_F(FileStore, CreatesOwnerOnlyFolderAndFile) {
   ASSERT_EQ(stat(Path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   std::string text = test::ReadFileBytes(Path);
-  EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n", 0), 0u)
+  EXPECT_EQ(
+      text.rfind(
+          "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion]\r\n", 0),
+      0u)
       << text;
-  EXPECT_NE(text.find("\"Tag\"=\"a\"\r\n\"Challenge\"=\"\"\r\n\"String\"=\"1\"\r\n\"Type\"=\"MD5\"\r\n"),
-            std::string::npos) << text;
+  EXPECT_NE(
+      text.find("\"Tag\"=\"a\"\r\n\"Challenge\"=\"\"\r\n\"String\"=\"1\"\r\n\"Type\"=\"MD5\"\r\n"),
+      std::string::npos)
+      << text;
 }
 
 // A save that expects the list it loaded writes nothing once another
@@ -125,8 +130,10 @@ TEST_F(FileStore, LoadModifySaveCyclesOfTwoProcessesTakeTurns) {
       TStoredPasswords next = loaded;
       next.Records.at(0).String = std::to_string(std::stoi(loaded.Records.at(0).String) + 1);
       int result = Store->Save(next, &loaded, problem);
-      if (result == kAllWritten) ++i;  // else the other process saved first: again
-      else if (result != kStoreChanged) return false;
+      if (result == kAllWritten)
+        ++i;  // else the other process saved first: again
+      else if (result != kStoreChanged)
+        return false;
     }
     return true;
   };
@@ -331,7 +338,8 @@ TEST_F(FileStore, ReplacementFlushesBeforeItRenamesAndFailsWhole) {
   Write("a", "2");
   EXPECT_EQ(steps, (std::vector<TFileStep>{TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync,
                                            TFileStep::Rename, TFileStep::SyncFolder}));
-  for (TFileStep failing : {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync, TFileStep::Rename}) {
+  for (TFileStep failing :
+       {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync, TFileStep::Rename}) {
     fileio::SetFileStepHook([&](TFileStep step, const std::string&) { return step != failing; });
     std::string before = test::ReadFileBytes(Path);
     std::string problem;

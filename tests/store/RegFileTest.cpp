@@ -58,16 +58,16 @@ TEST(RegTreeText, BadLinesAreReportedAndTheRestIsKept) {
       "\n"
       "[HKEY_LOCAL_MACHINE\\A]\n"
       "\"Good\"=\"1\"\n"
-      "\"Broken=\"2\"\n"           // line 5: the name is never closed
-      "garbage here\n"             // line 6
-      "\"Num\"=dword:xyz\n"        // line 7
-      "\"Unclosed\"=\"abc\n"       // line 8
-      "[HKEY_LOCAL_MACHINE\\B\n"   // line 9
+      "\"Broken=\"2\"\n"          // line 5: the name is never closed
+      "garbage here\n"            // line 6
+      "\"Num\"=dword:xyz\n"       // line 7
+      "\"Unclosed\"=\"abc\n"      // line 8
+      "[HKEY_LOCAL_MACHINE\\B\n"  // line 9
       "\"Lost\"=\"under a broken key line\"\n"
-      "[NOTAHIVE\\C]\n"            // line 11
+      "[NOTAHIVE\\C]\n"  // line 11
       "[HKEY_LOCAL_MACHINE\\D]\n"
       "\"After\"=hex(1):41,42,00\n"
-      "\"Bytes\"=hex:1,2,zz\n";     // line 14
+      "\"Bytes\"=hex:1,2,zz\n";  // line 14
   TRegParseResult parsed = ParseRegFile(text);
   std::vector<int> lines;
   for (const auto& e : parsed.Errors) lines.push_back(e.Line);
@@ -84,7 +84,9 @@ TEST(RegTreeText, BadLinesAreReportedAndTheRestIsKept) {
 
 TEST(RegTreeText, FilesThatAreNoExportAreRefusedWhole) {
   for (std::string text : {std::string(), std::string("\n\n  \n"),
-                           std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10),
+                           std::string("\x7f"
+                                       "ELF\x02\x01\x01\0\0\0",
+                                       10),
                            std::string("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n")}) {
     TRegParseResult parsed = ParseRegFile(text);
     EXPECT_FALSE(parsed.Errors.empty());
@@ -96,7 +98,8 @@ TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
   std::string text =
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0]\r\n"
-      "\"Tag\"=\"n\xF6" "de\"\r\n"
+      "\"Tag\"=\"n\xF6"
+      "de\"\r\n"
       "\"String\"=hex(1):73,00,65,00,\\\r\n  63,00,00,00\r\n"
       "\"Type\"=\"MD5\"\r\n";
   TRegParseResult parsed = ParseRegFile(test::Utf16(text));
@@ -104,7 +107,9 @@ TEST(RegTreeText, ReadsTheUtf16FormOfRegExport) {
   const TRegNode* key = parsed.Root->Find(
       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion\\ClientPasswords\\0");
   ASSERT_TRUE(key);
-  EXPECT_EQ(key->Text("Tag"), "n\xF6" "de");
+  EXPECT_EQ(key->Text("Tag"),
+            "n\xF6"
+            "de");
   EXPECT_EQ(key->Text("String"), "sec");
   EXPECT_EQ(key->Text("Type"), "MD5");
 

@@ -24,7 +24,9 @@ TEST(EditorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
   HMODULE zorva = LoadLibraryA("ZORVA.DLL");
   ASSERT_TRUE(zorva);
   const TWantDialog dialogs[] = {
-      {IDD_CLIENTPASSWORDSETUP, "Client Passwords Setup", WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP,
+      {IDD_CLIENTPASSWORDSETUP,
+       "Client Passwords Setup",
+       WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP,
        {{IDC_SETUP_LIST, TKind::ListBox, "", "Client Password &List"},
         {IDC_SETUP_CHALLENGE, TKind::Edit, "", "C&hallenge"},
         {IDC_SETUP_PASSWORD, TKind::Edit, "", "&Password"},
@@ -40,9 +42,12 @@ TEST(EditorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
         {IDC_SETUP_RENAME, TKind::PushButton, "&Rename"},
         {IDC_SETUP_DELETE, TKind::PushButton, "Dele&te"},
         {IDC_SETUP_HELP, TKind::PushButton, "&Help"}},
-       {IDC_SETUP_LIST, IDC_SETUP_CHALLENGE, IDC_SETUP_PASSWORD, IDC_SETUP_NETROM, IDC_SETUP_MATRIXLEN,
-        IDC_SETUP_DONE, IDC_SETUP_NEW, IDC_SETUP_CHANGE, IDC_SETUP_RENAME, IDC_SETUP_DELETE, IDC_SETUP_HELP}},
-      {MAKEINTRESOURCEA(IDD_INPUTBOX), "", WS_CAPTION | WS_SYSMENU,
+       {IDC_SETUP_LIST, IDC_SETUP_CHALLENGE, IDC_SETUP_PASSWORD, IDC_SETUP_NETROM,
+        IDC_SETUP_MATRIXLEN, IDC_SETUP_DONE, IDC_SETUP_NEW, IDC_SETUP_CHANGE, IDC_SETUP_RENAME,
+        IDC_SETUP_DELETE, IDC_SETUP_HELP}},
+      {MAKEINTRESOURCEA(IDD_INPUTBOX),
+       "",
+       WS_CAPTION | WS_SYSMENU,
        {{IDC_INPUT_PROMPT, TKind::Label, ""},
         {IDC_INPUT_FIELD, TKind::Edit, ""},
         {IDOK, TKind::DefaultButton, "OK"},
@@ -68,8 +73,8 @@ TEST(EditorSession, TheOperatorEditsTheListInTheRealDialog) {
     ClearCalvek();
     auto store = std::make_shared<TRegistryStore>();
     TZORVAModule seed(store);
-    *seed.ClientPasswords = List({Record("node", "NODE}", "abcdef", kNetromMatrix, "5"),
-                                  Record("bbs", "BBS>", "old")});
+    *seed.ClientPasswords =
+        List({Record("node", "NODE}", "abcdef", kNetromMatrix, "5"), Record("bbs", "BBS>", "old")});
     ASSERT_EQ(seed.SaveClientPasswords(), -1);
   }
   HMODULE zorva = LoadLibraryA("ZORVA.DLL");

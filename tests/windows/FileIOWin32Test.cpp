@@ -54,8 +54,8 @@ TEST(WindowsFileIO, AReplacementIsWholeOrNothingAndLeavesNoTemporaryBehind) {
   ASSERT_TRUE(ReplaceWholeFile(path, "second", TNewFileMode::KeepExisting, &why)) << why;
   EXPECT_EQ(test::ReadFileBytes(path), "second");
   // Each step that fails leaves the old file and no temporary.
-  for (TFileStep failing : {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync,
-                            TFileStep::Rename}) {
+  for (TFileStep failing :
+       {TFileStep::CreateTemp, TFileStep::Write, TFileStep::Sync, TFileStep::Rename}) {
     SetFileStepHook([&](TFileStep step, const std::string&) { return step != failing; });
     why.clear();
     EXPECT_FALSE(ReplaceWholeFile(path, "third", TNewFileMode::KeepExisting, &why));

@@ -54,7 +54,9 @@ class Kor : public ::testing::Test {
   void Type(HWND main, const std::string& text) {
     SendMessageA(Edit(main), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
-  void Key(HWND main, char c) { PostMessageA(Edit(main), WM_CHAR, static_cast<unsigned char>(c), 1); }
+  void Key(HWND main, char c) {
+    PostMessageA(Edit(main), WM_CHAR, static_cast<unsigned char>(c), 1);
+  }
   void StoreClientPassword(const char* prompt, const char* password, int type) {
     TZORVAModule module(Store);
     Append(*module.ClientPasswords, Record("tag", prompt, password, type));
@@ -103,7 +105,8 @@ TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
   EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
   RECT combo;
   GetWindowRect(Combo(main), &combo);
-  EXPECT_EQ(r.bottom - r.top, (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 52 / 100);
+  EXPECT_EQ(r.bottom - r.top,
+            (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 52 / 100);
   // The window-menu command "Password Setup..." opens the library's dialog.
   PostMessageA(main, WM_SYSCOMMAND, IDM_PASSWORDSETUP, 0);
   HWND setup = WaitForDialog("Client Passwords Setup");
@@ -197,8 +200,9 @@ TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
   wc.lpfnWndProc = DefWindowProcA;
   wc.lpszClassName = "KorvelHotKeyOwner";
   RegisterClassA(&wc);
-  HWND other = CreateWindowExA(0, wc.lpszClassName, "hot key owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                               0, 0, 100, 50, nullptr, nullptr, nullptr, nullptr);
+  HWND other =
+      CreateWindowExA(0, wc.lpszClassName, "hot key owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                      100, 50, nullptr, nullptr, nullptr, nullptr);
   LRESULT answer = SendMessageA(other, WM_SETHOTKEY, code, 0);
   const char* expected = HotKeyProblem(answer == 1 ? 2 : static_cast<long>(answer));
   ASSERT_TRUE(expected);
@@ -242,7 +246,8 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
   RECT window, combo;
   GetWindowRect(main, &window);
   GetWindowRect(Combo(main), &combo);
-  EXPECT_EQ(window.bottom - window.top, (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION));
+  EXPECT_EQ(window.bottom - window.top,
+            (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION));
 
   Type(main, "typed before");
   const std::string copied = "DB0XYZ} 3 1 4\r\nmore of the line";
@@ -270,10 +275,13 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
 // ---- the desktop dialogs ------------------------------------------------------
 
 TEST(KorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
-  HMODULE kor = LoadLibraryExA((ProgramDir() + "\\KOR.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE kor =
+      LoadLibraryExA((ProgramDir() + "\\KOR.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_TRUE(kor);
   const TWantDialog dialogs[] = {
-      {MAKEINTRESOURCEA(IDD_CONFIG), "KOR Configuration", WS_CAPTION | WS_SYSMENU,
+      {MAKEINTRESOURCEA(IDD_CONFIG),
+       "KOR Configuration",
+       WS_CAPTION | WS_SYSMENU,
        {{IDC_CONFIG_ENABLEHOTKEY, TKind::CheckBox, "&Enable Hotkey "},
         {IDC_CONFIG_HOTKEY, TKind::HotKey, ""},
         {IDC_CONFIG_COPYCHALLENGE, TKind::CheckBox, "Copy Challen&ge from Clipboard"},
@@ -285,14 +293,19 @@ TEST(KorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
         {IDCANCEL, TKind::PushButton, "&Cancel"},
         {IDC_CONFIG_HELP, TKind::PushButton, "&Help"}},
        {IDC_CONFIG_ENABLEHOTKEY, IDC_CONFIG_HOTKEY, IDC_CONFIG_COPYCHALLENGE, IDC_CONFIG_TOPMOST,
-        IDC_CONFIG_CAPTIONHEIGHT, IDC_CONFIG_ICONIZE, IDC_CONFIG_COPYTOCLIPBOARD, IDOK, IDCANCEL, IDC_CONFIG_HELP}},
-      {MAKEINTRESOURCEA(IDD_ABOUT), "About Korvel", WS_CAPTION | WS_SYSMENU,
+        IDC_CONFIG_CAPTIONHEIGHT, IDC_CONFIG_ICONIZE, IDC_CONFIG_COPYTOCLIPBOARD, IDOK, IDCANCEL,
+        IDC_CONFIG_HELP}},
+      {MAKEINTRESOURCEA(IDD_ABOUT),
+       "About Korvel",
+       WS_CAPTION | WS_SYSMENU,
        {{IDC_ABOUT_PICTURE, TKind::Picture, "#" + std::to_string(IDB_ABOUT)},
         {IDC_STATIC, TKind::Label, "Korvel for Win32 (Intel)"},
         {IDC_STATIC, TKind::Label, "Version 3.0"},
         {IDOK, TKind::DefaultButton, "OK"}},
        {IDOK}},
-      {MAKEINTRESOURCEA(IDD_SPLASH), "", WS_BORDER,  // no caption bar
+      {MAKEINTRESOURCEA(IDD_SPLASH),
+       "",
+       WS_BORDER,  // no caption bar
        {{IDC_STATIC, TKind::Icon, "#" + std::to_string(IDI_LOGO)},
         {IDC_STATIC, TKind::Label, "Version 3.0 for Win32 (Intel)"}},
        {}},
@@ -305,7 +318,8 @@ TEST(KorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {
 }
 
 TEST(KorResources, TheArtHasItsSizes) {
-  HMODULE kor = LoadLibraryExA((ProgramDir() + "\\KOR.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE kor =
+      LoadLibraryExA((ProgramDir() + "\\KOR.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_TRUE(kor);
   // A 168 x 32 logo and a 100 x 100 picture of 256 colours.
   HICON logo = static_cast<HICON>(LoadImageA(kor, MAKEINTRESOURCEA(IDI_LOGO), IMAGE_ICON, 0, 0, 0));
@@ -315,7 +329,8 @@ TEST(KorResources, TheArtHasItsSizes) {
   BITMAP mask{};
   GetObjectA(info.hbmMask, sizeof mask, &mask);
   EXPECT_EQ(mask.bmWidth, 168);
-  HBITMAP picture = static_cast<HBITMAP>(LoadImageA(kor, MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  HBITMAP picture = static_cast<HBITMAP>(
+      LoadImageA(kor, MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ASSERT_TRUE(picture);
   DIBSECTION dib{};
   GetObjectA(picture, sizeof dib, &dib);
@@ -366,7 +381,8 @@ TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
   RECT window, combo;
   GetWindowRect(main, &window);
   GetWindowRect(Combo(main), &combo);
-  EXPECT_EQ(window.bottom - window.top, (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 80 / 100);
+  EXPECT_EQ(window.bottom - window.top,
+            (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 80 / 100);
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(again->Wait(), 0);
 }
@@ -385,7 +401,9 @@ TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   HWND splash = WaitForSplash();
   ASSERT_TRUE(splash);
   DWORD shown = GetTickCount();
-  EXPECT_EQ(FindWindowA("KorvelMakePassFrame", kTitle) && IsWindowVisible(FindWindowA("KorvelMakePassFrame", kTitle)), false);
+  EXPECT_EQ(FindWindowA("KorvelMakePassFrame", kTitle) &&
+                IsWindowVisible(FindWindowA("KorvelMakePassFrame", kTitle)),
+            false);
   RECT r;
   GetWindowRect(splash, &r);
   EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) / 2 - (r.right - r.left) / 2);

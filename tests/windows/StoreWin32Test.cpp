@@ -60,7 +60,7 @@ class TOtherWriter {
           WaitForSingleObject(mutex, 10000);
           SetEvent(Held);
           WaitForSingleObject(Finish, 10000);  // a bound, so a hang fails instead
-          if (finish) finish();  // the mutex is its own: a save takes it again
+          if (finish) finish();                // the mutex is its own: a save takes it again
           ReleaseMutex(mutex);
           CloseHandle(mutex);
         }) {
@@ -146,7 +146,8 @@ TEST(RegistryStoreStop, ASaveStoppedAtAnyWriteLoadsTheOldListOrTheNewOne) {
       raw.WriteKeys(before);
       finished = save(second, stop);
       const auto loaded = Load(store);
-      ASSERT_TRUE(loaded == second.Records || (!finished && loaded == old)) << "stopped at " << stop;
+      ASSERT_TRUE(loaded == second.Records || (!finished && loaded == old))
+          << "stopped at " << stop;
       // Every third stop also stops the save after it at every point.
       if (stop % 3 != 0) continue;
       const TRegNode after = raw.ReadKeys();
@@ -188,8 +189,8 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
     const DWORD changes = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
     ASSERT_EQ(RegNotifyChangeKeyValue(zorva, TRUE, changes, changed, TRUE), ERROR_SUCCESS);
     const auto started = Clock::now();
-    test::TChildProcess child({test::ProgramDir() + "\\korvel.exe", "add", tag, "--type", "md5",
-                               "--prompt", "P>"});
+    test::TChildProcess child(
+        {test::ProgramDir() + "\\korvel.exe", "add", tag, "--type", "md5", "--prompt", "P>"});
     ASSERT_TRUE(child.Started());
     child.WriteLine("secret");
     child.CloseInput();
@@ -206,8 +207,8 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
       if (round % 2 == 1) {
         HKEY list = nullptr;
         RegOpenKeyExA(zorva, kClientPasswordsKey, 0, KEY_READ, &list);
-        for (DWORD count = 0; Clock::now() - began < std::chrono::duration<double, std::milli>(
-                                                           saveMs * 2);
+        for (DWORD count = 0;
+             Clock::now() - began < std::chrono::duration<double, std::milli>(saveMs * 2);
              Sleep(1)) {
           if (RegQueryInfoKeyA(list, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
                                nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
@@ -228,7 +229,7 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
     const TRegNode* list = key.Find(kClientPasswordsKey);
     const std::size_t rawCount = list ? list->Keys.size() : 0;
     const TRegNode* copy = key.Find(kSavingCopyKey);
-    const char* copyState = !copy                             ? ""
+    const char* copyState = !copy                              ? ""
                             : copy->Value(kSavingCopyComplete) ? " + complete copy"
                                                                : " + partial copy";
     const std::vector<TClientPassword> loaded = Load(*store);
@@ -236,18 +237,20 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
     bool isNew = loaded.size() == expected.size() + 1 &&
                  std::equal(expected.begin(), expected.end(), loaded.begin()) &&
                  loaded.back().Tag == tag;
-    std::printf("round %2d: save began %6.1f ms after the start, killed %6.1f ms into it (a save"
-                " takes %6.1f), list key %4zu records%s, loads %s\n",
-                round, startMs, killMs, saveMs, rawCount, copyState,
-                isOld ? "the old list" : isNew ? "the new list" : "A TORN LIST");
+    std::printf(
+        "round %2d: save began %6.1f ms after the start, killed %6.1f ms into it (a save"
+        " takes %6.1f), list key %4zu records%s, loads %s\n",
+        round, startMs, killMs, saveMs, rawCount, copyState,
+        isOld   ? "the old list"
+        : isNew ? "the new list"
+                : "A TORN LIST");
     ASSERT_TRUE(isOld || isNew) << "round " << round << ": " << loaded.size() << " records";
     if (rawCount != expected.size() && rawCount != expected.size() + 1) ++inside;
     if (round > 0) (isOld ? old : grown)++;
     expected = loaded;
   }
   std::printf("%d kills: %d old, %d new, %d inside the rewrite of the list; %.1f s\n", old + grown,
-              old, grown, inside,
-              std::chrono::duration<double>(Clock::now() - testStart).count());
+              old, grown, inside, std::chrono::duration<double>(Clock::now() - testStart).count());
   EXPECT_GT(inside, 0);  // kills did land inside the rewrite
   CloseHandle(changed);
   RegCloseKey(zorva);

@@ -127,7 +127,8 @@ std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want)
   if (t.Items.empty()) return {"no dialog or no controls"};
   std::vector<std::string> problems;
   if (t.Title != want.Title) problems.push_back("title '" + t.Title + "'");
-  if ((t.Style & (WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP)) != want.Frame) problems.push_back("frame style");
+  if ((t.Style & (WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP)) != want.Frame)
+    problems.push_back("frame style");
   if (t.Font != "MS Sans Serif" || t.PointSize != 8) problems.push_back("font " + t.Font);
   const auto& items = t.Items;
   for (const TWantControl& w : want.Controls) {
@@ -142,7 +143,8 @@ std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want)
     const std::size_t i = found[0];
     if (items[i].Text != w.Text) problems.push_back(name + " reads '" + items[i].Text + "'");
     if (!IsKind(items[i], w.Kind)) problems.push_back(name + " is of another kind");
-    if (!w.Label.empty() && (i == 0 || items[i - 1].Text != w.Label || !IsKind(items[i - 1], TKind::Label)))
+    if (!w.Label.empty() &&
+        (i == 0 || items[i - 1].Text != w.Label || !IsKind(items[i - 1], TKind::Label)))
       problems.push_back(name + " does not follow its label '" + w.Label + "'");
   }
   std::vector<int> tabOrder;
@@ -152,7 +154,8 @@ std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want)
     if (c.Style & WS_TABSTOP) tabOrder.push_back(c.Id);
     if (IsKind(c, TKind::RadioButton)) radios.push_back(i);
     if (!(c.Style & WS_VISIBLE)) problems.push_back(Name(c) + " is hidden");
-    if (c.X < 0 || c.Y < 0 || c.X + c.W > t.W || c.Y + c.H > t.H) problems.push_back(Name(c) + " lies outside");
+    if (c.X < 0 || c.Y < 0 || c.X + c.W > t.W || c.Y + c.H > t.H)
+      problems.push_back(Name(c) + " lies outside");
     for (std::size_t j = i + 1; j < items.size(); ++j) {
       const TItem& d = items[j];
       if (Overlap(c, d) && !(IsContainer(c) && Holds(c, d)) && !(IsContainer(d) && Holds(d, c)))
@@ -169,8 +172,10 @@ std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want)
   if (!radios.empty()) {
     bool group = radios.back() - radios.front() + 1 == radios.size() &&
                  (items[radios.front()].Style & WS_GROUP);
-    for (std::size_t k = 1; k < radios.size(); ++k) group = group && !(items[radios[k]].Style & WS_GROUP);
-    if (radios.back() + 1 < items.size()) group = group && (items[radios.back() + 1].Style & WS_GROUP);
+    for (std::size_t k = 1; k < radios.size(); ++k)
+      group = group && !(items[radios[k]].Style & WS_GROUP);
+    if (radios.back() + 1 < items.size())
+      group = group && (items[radios.back() + 1].Style & WS_GROUP);
     if (!group) problems.push_back("the radio buttons are not one group");
   }
   return problems;

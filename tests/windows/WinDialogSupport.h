@@ -44,12 +44,21 @@ TTemplate ReadTemplate(HMODULE module, LPCSTR name);
 
 // What the operator needs of a dialog resource.
 enum class TKind {
-  Label, Edit, ListBox, HotKey, PushButton, DefaultButton, CheckBox, RadioButton, Picture, Icon
+  Label,
+  Edit,
+  ListBox,
+  HotKey,
+  PushButton,
+  DefaultButton,
+  CheckBox,
+  RadioButton,
+  Picture,
+  Icon
 };
 struct TWantControl {
   int Id;  // IDC_STATIC (-1): the control with this text
   TKind Kind;
-  std::string Text;  // "#n" for a resource number
+  std::string Text;        // "#n" for a resource number
   std::string Label = {};  // a field's label: the control just before it, whose mnemonic reaches it
 };
 struct TWantDialog {

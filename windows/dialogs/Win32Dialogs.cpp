@@ -68,17 +68,15 @@ class TWin32Dialog final : public TDialogBackend {
   void CreateTooltip() override {
     INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&init);
-    Tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                              Window, nullptr, nullptr, nullptr);
+    Tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window, nullptr, nullptr,
+                              nullptr);
   }
   void EndDialog(int code) override { ::EndDialog(Window, code); }
   uint16_t GetHotKey(int id) override {
     return static_cast<uint16_t>(SendMessageA(Item(id), HKM_GETHOTKEY, 0, 0));
   }
-  void SetHotKey(int id, uint16_t code) override {
-    SendMessageA(Item(id), HKM_SETHOTKEY, code, 0);
-  }
+  void SetHotKey(int id, uint16_t code) override { SendMessageA(Item(id), HKM_SETHOTKEY, code, 0); }
   void SetDigitsOnly(int id) override {
     HWND edit = Item(id);
     SetWindowLongA(edit, GWL_STYLE, GetWindowLongA(edit, GWL_STYLE) | ES_NUMBER);
@@ -138,8 +136,7 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_NCDESTROY:
       if (dialog) dialog->Detach();
       return FALSE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -154,16 +151,17 @@ class TWin32Platform final : public TPlatform {
                                                     : GetModuleHandleA(nullptr);
     const TResId& id = dialog.GetResource();
     LPCSTR resource = id.Name.empty() ? MAKEINTRESOURCEA(id.Number) : id.Name.c_str();
-    INT_PTR result = DialogBoxParamA(instance, resource, static_cast<HWND>(dialog.GetParent().Handle),
-                                     DialogProc, reinterpret_cast<LPARAM>(&dialog));
+    INT_PTR result =
+        DialogBoxParamA(instance, resource, static_cast<HWND>(dialog.GetParent().Handle),
+                        DialogProc, reinterpret_cast<LPARAM>(&dialog));
     dialog.Detach();
     return static_cast<int>(result);
   }
 
   int ShowMessageBox(void* owner, std::string_view text, std::string_view caption,
-                 unsigned flags) override {
+                     unsigned flags) override {
     return ::MessageBoxA(static_cast<HWND>(owner), std::string(text).c_str(),
-                       std::string(caption).c_str(), flags);
+                         std::string(caption).c_str(), flags);
   }
 };
 

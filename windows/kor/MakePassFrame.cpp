@@ -32,10 +32,10 @@ TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
 
 void TComboEdit::Create(HWND parent, int width, int height) {
   // Unsorted: the history keeps the order of insertion, newest first.
-  ComboWindow = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL |
-                                CBS_DROPDOWN | CBS_AUTOHSCROLL, -1, -1, width, height, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)),
-                                GetModuleHandleA(nullptr), nullptr);
+  ComboWindow = CreateWindowExA(
+      0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, -1,
+      -1, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)),
+      GetModuleHandleA(nullptr), nullptr);
   // 255 with the terminating zero: at most 254 characters can be typed.
   SendMessageA(ComboWindow, CB_LIMITTEXT, 254, 0);
   EditWindow = GetDlgItem(ComboWindow, kComboEditId);
@@ -149,7 +149,8 @@ void TMakePassFrame::SetupWindow() {
 LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<TMakePassFrame*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* self =
+        static_cast<TMakePassFrame*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     self->Window = window;
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
@@ -160,21 +161,15 @@ LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wP
 
 LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_SYSCOMMAND:
-      EvSysCommand(wParam, lParam);
-      return 0;
-    case WM_ENTERIDLE:
-      EvMenuIdle(wParam);
-      return DefWindowProcA(Window, message, wParam, lParam);
+    case WM_SYSCOMMAND: EvSysCommand(wParam, lParam); return 0;
+    case WM_ENTERIDLE: EvMenuIdle(wParam); return DefWindowProcA(Window, message, wParam, lParam);
     case WM_COMMAND:
       if (LOWORD(wParam) == kCmExit && lParam == 0) {
         PostMessageA(Window, WM_CLOSE, 0, 0);
         return 0;
       }
       break;
-    case WM_SETFOCUS:
-      SetFocus(Input->Edit());
-      return 0;
+    case WM_SETFOCUS: SetFocus(Input->Edit()); return 0;
     case WM_NCCALCSIZE: {
       LRESULT result = DefWindowProcA(Window, message, wParam, lParam);
       RECT* client = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
@@ -215,16 +210,13 @@ LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_NCDESTROY: {
       HWND window = Window;
       Window = nullptr;  // gone: the destructor has nothing left to destroy
       return DefWindowProcA(window, message, wParam, lParam);
     }
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcA(Window, message, wParam, lParam);
 }
@@ -326,7 +318,8 @@ void TMakePassFrame::PaintCaption() {
 
   RECT menu = SysMenuBox();
   InflateRect(&menu, -1, -1);
-  if (Icon) DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
+  if (Icon)
+    DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
   RECT minimize = MinimizeBox();
   InflateRect(&minimize, -1, -1);
   // A push-button face with a bar at its foot, drawn here rather than taken

@@ -19,7 +19,6 @@ bool ReadLine(std::istream& in, std::string& line) {
   return true;
 }
 
-
 bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;

@@ -25,11 +25,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       korvel::LibraryModule().Instance = instance;  // the dialogs' resources
       korvel::ZorvaProcessAttach(MakeModule);
       break;
-    case DLL_PROCESS_DETACH:
-      korvel::ZorvaProcessDetach();
-      break;
-    default:
-      break;
+    case DLL_PROCESS_DETACH: korvel::ZorvaProcessDetach(); break;
+    default: break;
   }
   return TRUE;  // also when the module could not be made: the exports answer 0
 }

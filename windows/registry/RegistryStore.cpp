@@ -44,9 +44,8 @@ TKey Open(HKEY parent, const std::string& path) {
 
 TKey Create(HKEY parent, const std::string& path) {
   HKEY key = nullptr;
-  if (!WriteAllowed() ||
-      RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (!WriteAllowed() || RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return {};
   return TKey(key);
 }
@@ -201,7 +200,8 @@ void ReadPasswords(TStoredPasswords& stored) {
   // rewriting may be torn, the copy holds the list as it was before.
   TKey list = Open(key.Get(), kSavingCopyKey);
   DWORD type = 0;
-  if (!list || !Query(list.Get(), kSavingCopyComplete, type)) list = Open(key.Get(), kClientPasswordsKey);
+  if (!list || !Query(list.Get(), kSavingCopyComplete, type))
+    list = Open(key.Get(), kClientPasswordsKey);
   if (!list) return;
   stored.HasList = true;
   for (const std::string& name : RecordKeyOrder(SubkeyNames(list.Get()))) {
@@ -248,13 +248,13 @@ int WritePasswords(const TStoredPasswords& stored) {
     TKey record = Create(list.Get(), RecordKeyName(static_cast<int>(i)));
     if (!record || !SetText(record.Get(), "Tag", r.Tag) ||
         !SetText(record.Get(), "Challenge", r.Challenge) ||
-        !SetText(record.Get(), "String", r.String) ||
-        !SetText(record.Get(), "Type", TypeText(r)))
+        !SetText(record.Get(), "String", r.String) || !SetText(record.Get(), "Type", TypeText(r)))
       return static_cast<int>(i);
   }
   // The list is whole again. The copy loses its mark before anything else,
   // so that from now on loads read the list, not a copy taken apart.
-  if (TKey copy = Open(key.Get(), kSavingCopyKey); copy && !DeleteValue(copy.Get(), kSavingCopyComplete))
+  if (TKey copy = Open(key.Get(), kSavingCopyKey);
+      copy && !DeleteValue(copy.Get(), kSavingCopyComplete))
     return kStoreNotWritable;
   if (!DeleteTree(key.Get(), kSavingCopyKey)) return kStoreNotWritable;
   return kAllWritten;

@@ -19,9 +19,9 @@ bool Step(TFileStep step, const std::string& path) {
 
 std::string ErrorText(DWORD error) {
   char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string message = n && text ? std::string(text, n) : "error " + std::to_string(error);
   if (text) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -168,8 +168,8 @@ bool IsSpecialFile(const std::string& path) {
 }
 
 bool WriteSpecialFile(const std::string& path, const std::string& bytes, std::string* problem) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     if (problem) *problem = Reason(path, GetLastError());
     return false;
@@ -205,8 +205,8 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
   if (Step(TFileStep::CreateTemp, path)) {
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
       temp = base + UniqueSuffix();
-      file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+      file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
       if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
           GetLastError() != ERROR_ALREADY_EXISTS)
         break;
@@ -254,11 +254,9 @@ void RemoveStaleTemporaries(const std::string& path) {
   do {
     // The pattern also matches short (8.3) names: check the long one.
     std::string name = found.cFileName;
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        name.size() == prefix.size() + 6 && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE,
-                                                           name.c_str(), int(prefix.size()),
-                                                           prefix.c_str(), int(prefix.size())) ==
-                                                CSTR_EQUAL)
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() == prefix.size() + 6 &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), int(prefix.size()),
+                       prefix.c_str(), int(prefix.size())) == CSTR_EQUAL)
       DeleteFileA(Join(dir, name).c_str());
   } while (FindNextFileA(search, &found));
   FindClose(search);
