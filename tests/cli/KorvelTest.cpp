@@ -499,6 +499,29 @@ TEST(KorvelFailures, ASaveThatFailsChangesNothingAndSaysSo) {
     }
 }
 
+// Another program that saves between korvel's load and its save: its edit
+// stays, and korvel's change is made to the list as that program left it.
+TEST(KorvelFailures, AnEditSavedMeanwhileIsKept) {
+  const std::vector<std::string> commands[] = {{"add", "new", "--type", "md5", "--prompt", "N>"},
+                                               {"set", "bbs", "--prompt", "B>"},
+                                               {"rename", "bbs", "box"},
+                                               {"delete", "ita"}};
+  for (const auto& args : commands) {
+    auto store = ThreeRecords();
+    store->BeforeSave = [](test::TMemoryStore& self) {
+      self.BeforeSave = nullptr;  // once
+      self.Passwords.Records.push_back(RecordFromTexts("other", "O>", "pw", "MD2"));
+    };
+    EXPECT_EQ(RunOn(store, args, "pw\n").Status, 0) << args[0];
+    const std::string list = RunOn(store, {"list"}).Out;
+    EXPECT_NE(list.find("\tother\t"), std::string::npos) << args[0] << ": " << list;
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), args[0] == "add"      ? 5
+                                                          : args[0] == "delete" ? 3
+                                                                                : 4)
+        << args[0] << ": " << list;
+  }
+}
+
 TEST(KorvelFailures, AWriterNeverGoesOnWithoutTheLock) {
   const std::string path = test::MakeTempDir() + "/store.reg";
   auto store = std::make_shared<TFileStore>(path, std::chrono::milliseconds(200));

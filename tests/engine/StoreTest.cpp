@@ -196,6 +196,22 @@ TEST_P(ClientPasswordStore, AMissingListLeavesTheListInMemoryAlone) {
   EXPECT_EQ(module.ClientPasswords->Count(), 1);
 }
 
+// A registry save that did not finish leaves a complete copy of the list it
+// was rewriting: loads read the copy until a save has written a whole list.
+TEST_P(ClientPasswordStore, ACopyLeftByASaveThatDidNotFinishIsReadUntilTheNextSave) {
+  StoreRecords({Record("torn", "", "", kMD2)});
+  EditStore([](TRegNode& key) {
+    TRegNode* copy = key.Create(kSavingCopyKey);
+    copy->Create("0")->SetText("Tag", "before");
+    copy->SetDword(kSavingCopyComplete, 1);
+  });
+  ASSERT_EQ(Loaded().size(), 1u);
+  EXPECT_EQ(Loaded()[0].Tag, "before");
+  StoreRecords({Record("after", "", "", kMD2)});
+  EXPECT_EQ(Loaded()[0].Tag, "after");
+  ReadStore([](TRegNode& key) { EXPECT_FALSE(key.Find(kSavingCopyKey)); });
+}
+
 TEST_P(ClientPasswordStore, ThousandsOfRecordsRoundTrip) {
   std::vector<TClientPassword> records;
   for (int i = 0; i < 3000; ++i)
