@@ -7,6 +7,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
+#include "Records.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -15,15 +16,7 @@ namespace {
 using test::StoreKinds;
 using test::TStoreKind;
 
-TClientPassword Record(std::string tag, std::string prompt, std::string password, int type,
-                       std::string matrixLen = "") {
-  TClientPassword r(std::move(tag));
-  r.Challenge = std::move(prompt);
-  r.String = std::move(password);
-  r.Type = type;
-  r.MatrixLen = std::move(matrixLen);
-  return r;
-}
+using test::Record;
 
 class ClientPasswordStore : public ::testing::TestWithParam<TStoreKind> {
  protected:
