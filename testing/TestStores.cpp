@@ -87,7 +87,9 @@ constexpr char kCalvek[] = "SOFTWARE\\Calvek";
 TStores RegistryStores(bool clear) {
   if (clear) ClearCalvek();
   auto store = std::make_shared<TRegistryStore>();
-  TStores stores{store, store};
+  TStores stores;
+  stores.Passwords = store;
+  stores.Settings = store;
   stores.ReadKeys = [] {
     TRegNode root;
     HKEY key = nullptr;
@@ -125,7 +127,9 @@ TRegNode TStores::Key(const std::string& path) const {
 
 TStores MemoryStores() {
   auto store = std::make_shared<TMemoryStore>();
-  TStores stores{store, store};
+  TStores stores;
+  stores.Passwords = store;
+  stores.Settings = store;
   stores.ReadKeys = [store] {
     TRegNode root;
     if (store->Passwords.HasList || store->Passwords.Versions != TZorvaVersions{})
@@ -142,7 +146,9 @@ TStores MemoryStores() {
 
 TStores FileStores(const std::string& path) {
   auto store = std::make_shared<TFileStore>(path);
-  TStores stores{store, store};
+  TStores stores;
+  stores.Passwords = store;
+  stores.Settings = store;
   stores.ReadKeys = [path] {
     TRegParseResult parsed = ParseRegFile(ReadFileBytes(path));
     return parsed.Root ? *parsed.Root : TRegNode{};
