@@ -1,9 +1,11 @@
 #include "ClientPassword.h"
 
+#include "CharClass.h"
+
 namespace korvel {
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char Upper(char c) { return ToUpper(c); }
 
 }  // namespace
 
@@ -14,6 +16,9 @@ std::string TypeText(const TClientPassword& record) {
     case kMD5: return "MD5";
     case kItanet: return "ITANET";
     case kFlexnet: return "FLEXNET";
+    case kMatrix0: return "0M" + record.MatrixLen;
+    case kNosMD5: return "NOSMD5";
+    case kFlexnetDigits: return "SYDIGITS";
     default: return {};
   }
 }
@@ -31,6 +36,13 @@ void ApplyTypeText(std::string_view text, TClientPassword& record) {
   } else if (first == 'M') {
     record.Type = kNetromMatrix;
     record.MatrixLen = std::string(text.substr(1));
+  } else if (first == '0' && second == 'M') {
+    record.Type = kMatrix0;
+    record.MatrixLen = std::string(text.substr(2));
+  } else if (EqualNoCase(text, "NOSMD5")) {
+    record.Type = kNosMD5;
+  } else if (EqualNoCase(text, "SYDIGITS")) {
+    record.Type = kFlexnetDigits;
   } else {
     record.Type = kMD2;
   }

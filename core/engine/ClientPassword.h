@@ -17,6 +17,9 @@ enum TAlgorithmType : int32_t {
   kMD5 = 2,
   kItanet = 3,
   kFlexnet = 4,
+  kMatrix0 = 5,        // NET/ROM matrix whose positions count from 0
+  kNosMD5 = 6,         // MD5 of a hexadecimal number's four bytes and the password
+  kFlexnetDigits = 7,  // sum of challenge digit times code digit
 };
 
 struct TClientPassword {
@@ -31,13 +34,15 @@ struct TClientPassword {
   friend bool operator==(const TClientPassword&, const TClientPassword&) = default;
 };
 
-// "M" and the matrix length, "MD2", "MD5", "ITANET" or "FLEXNET"; empty for
-// a type outside 0 to 4.
+// "M" and the matrix length, "MD2", "MD5", "ITANET", "FLEXNET", "0M" and the
+// matrix length, "NOSMD5" or "SYDIGITS"; empty for a type outside 0 to 7.
 std::string TypeText(const TClientPassword& record);
 
 // Reads a stored type text into Type and MatrixLen. Letter case is ignored:
 // I.. ITANET, F.. FLEXNET, MD5.. MD5, MD.. MD2, M.. NET/ROM matrix whose
-// length is the whole text after the M, anything else MD2.
+// length is the whole text after the M; 0M.. the matrix counted from 0 (its
+// length the text after 0M), NOSMD5 and SYDIGITS exactly; anything else MD2.
+// The newer texts start with letters that older versions read as MD2.
 void ApplyTypeText(std::string_view text, TClientPassword& record);
 
 // The records in insertion order, owned; positions 0 to Count() - 1.

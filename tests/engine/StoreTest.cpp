@@ -96,10 +96,12 @@ TEST_P(ClientPasswordStore, TypeTextsAreReadByTheirFirstCharacters) {
     const char* text;
     int type;
     const char* matrixLen;
-  } cases[] = {{"M5", 0, "5"}, {"m7", 0, "7"},    {"M12", 0, "12"}, {"M", 0, ""},
-               {"MD2", 1, ""}, {"md2", 1, ""},    {"MD", 1, ""},    {"MD5", 2, ""},
-               {"mD5", 2, ""}, {"ITANET", 3, ""}, {"Ixyz", 3, ""},  {"flexnet", 4, ""},
-               {"SHA", 1, ""}, {"9", 1, ""},      {"", 1, ""}};
+  } cases[] = {{"M5", 0, "5"},    {"m7", 0, "7"},      {"M12", 0, "12"},    {"M", 0, ""},
+               {"MD2", 1, ""},    {"md2", 1, ""},      {"MD", 1, ""},       {"MD5", 2, ""},
+               {"mD5", 2, ""},    {"ITANET", 3, ""},   {"Ixyz", 3, ""},     {"flexnet", 4, ""},
+               {"SHA", 1, ""},    {"9", 1, ""},        {"", 1, ""},         {"0M5", 5, "5"},
+               {"0m12", 5, "12"}, {"0", 1, ""},        {"NOSMD5", 6, ""},   {"nosmd5", 6, ""},
+               {"NOSMD", 1, ""},  {"SYDIGITS", 7, ""}, {"sydigits", 7, ""}, {"SY", 1, ""}};
   EditStore([&](TRegNode& key) {
     for (std::size_t i = 0; i < std::size(cases); ++i)
       key.Create("ClientPasswords\\" + std::to_string(i))->SetText("Type", cases[i].text);
