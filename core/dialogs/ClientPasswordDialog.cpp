@@ -7,6 +7,11 @@ namespace {
 
 constexpr char kTitle[] = "Client Passwords Setup";
 constexpr char kSelectItem[] = "You must select an item!";
+// The types run from kNetromMatrix to this one, each with its button.
+constexpr int kLastType = kFlexnetDigits;
+
+// Both matrix types keep a matrix length; no other type has one.
+bool HasMatrixLen(int type) { return type == kNetromMatrix || type == kMatrix0; }
 
 }  // namespace
 
@@ -23,6 +28,9 @@ TRadioButton* TClientPasswordDialog::TypeButton(int type) {
     case kMD5: return &MD5;
     case kItanet: return &Itanet;
     case kFlexnet: return &Flexnet;
+    case kMatrix0: return &Matrix0;
+    case kNosMD5: return &NosMD5;
+    case kFlexnetDigits: return &FlexnetDigits;
     default: return nullptr;
   }
 }
@@ -42,7 +50,7 @@ void TClientPasswordDialog::UpdateControls() {
   bool any = Records.Count() > 0;
   for (TControl* control : std::initializer_list<TControl*>{
            &ChangeButton, &RenameButton, &DeleteButton, &List, &Challenge, &Password, &Netrom, &MD2,
-           &MD5, &Itanet, &Flexnet, &MatrixLen})
+           &MD5, &Itanet, &Flexnet, &Matrix0, &NosMD5, &FlexnetDigits, &MatrixLen})
     control->EnableWindow(any);
 }
 
@@ -52,10 +60,10 @@ void TClientPasswordDialog::ShowRecord(int index) {
   Password.SetText(record.String);
   Challenge.SetText(record.Challenge);
   TRadioButton* chosen = TypeButton(record.Type);
-  if (!chosen) return;  // a type outside 0 to 4 leaves the buttons as they are
-  for (int type = kNetromMatrix; type <= kFlexnet; ++type) TypeButton(type)->SetCheck(0);
+  if (!chosen) return;  // a type outside 0 to 7 leaves the buttons as they are
+  for (int type = kNetromMatrix; type <= kLastType; ++type) TypeButton(type)->SetCheck(0);
   chosen->Check();
-  if (record.Type == kNetromMatrix) {
+  if (HasMatrixLen(record.Type)) {
     MatrixLen.EnableWindow(true);
     MatrixLen.SetText(record.MatrixLen);
   } else {
@@ -73,10 +81,10 @@ void TClientPasswordDialog::StoreRecord() {
   TClientPassword& record = Records.At(CurrentIndex);
   record.String = Password.GetText();
   record.Challenge = Challenge.GetText();
-  for (int type = kNetromMatrix; type <= kFlexnet; ++type) {
+  for (int type = kNetromMatrix; type <= kLastType; ++type) {
     if (TypeButton(type)->GetCheck()) {
       record.Type = type;
-      record.MatrixLen = type == kNetromMatrix ? MatrixLen.GetText() : std::string();
+      record.MatrixLen = HasMatrixLen(type) ? MatrixLen.GetText() : std::string();
       break;
     }
   }
@@ -98,6 +106,7 @@ void TClientPasswordDialog::EvCommand(int id, int notifyCode) {
     case IdDelete: return Delete();
     case IdHelp: return;
     case IdNetrom:
+    case IdMatrix0:
       if (notifyCode != kBnClicked) return;
       Changed = true;
       MatrixLen.EnableWindow(true);
@@ -106,6 +115,8 @@ void TClientPasswordDialog::EvCommand(int id, int notifyCode) {
     case IdMD5:
     case IdItanet:
     case IdFlexnet:
+    case IdNosMD5:
+    case IdFlexnetDigits:
       if (notifyCode != kBnClicked) return;
       Changed = true;
       MatrixLen.EnableWindow(false);  // its text stays
@@ -181,7 +192,7 @@ void TClientPasswordDialog::Delete() {
     Challenge.Clear();
     Password.Clear();
     MatrixLen.Clear();
-    for (int type = kNetromMatrix; type <= kFlexnet; ++type) TypeButton(type)->Uncheck();
+    for (int type = kNetromMatrix; type <= kLastType; ++type) TypeButton(type)->Uncheck();
     UpdateControls();
   }
   Changed = false;

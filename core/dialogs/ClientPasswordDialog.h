@@ -22,6 +22,9 @@ class TClientPasswordDialog : public TDialog {
     IdItanet = IDC_SETUP_ITANET,
     IdMatrixLen = IDC_SETUP_MATRIXLEN,
     IdFlexnet = IDC_SETUP_FLEXNET,
+    IdMatrix0 = IDC_SETUP_MATRIX0,
+    IdNosMD5 = IDC_SETUP_NOSMD5,
+    IdFlexnetDigits = IDC_SETUP_FLEXDIGITS,
     IdDone = IDC_SETUP_DONE,
     IdNew = IDC_SETUP_NEW,
     IdChange = IDC_SETUP_CHANGE,
@@ -64,6 +67,9 @@ class TClientPasswordDialog : public TDialog {
   TRadioButton MD5{*this, IdMD5, 1};
   TRadioButton Itanet{*this, IdItanet, 1};
   TRadioButton Flexnet{*this, IdFlexnet, 1};
+  TRadioButton Matrix0{*this, IdMatrix0, 1};
+  TRadioButton NosMD5{*this, IdNosMD5, 1};
+  TRadioButton FlexnetDigits{*this, IdFlexnetDigits, 1};
   TEdit MatrixLen{*this, IdMatrixLen, 3};
   TButton DoneButton{*this, IdDone};
   TButton NewButton{*this, IdNew};

@@ -13,9 +13,25 @@ namespace {
 
 using D = TClientPasswordDialog;
 
+// Every type's button, the type it stands for, and whether that type has a matrix length.
+struct TTypeButton {
+  int Id;
+  int Type;
+  bool Matrix;
+};
+const TTypeButton kTypeButtons[] = {{D::IdNetrom, kNetromMatrix, true},
+                                    {D::IdMD2, kMD2, false},
+                                    {D::IdMD5, kMD5, false},
+                                    {D::IdItanet, kItanet, false},
+                                    {D::IdFlexnet, kFlexnet, false},
+                                    {D::IdMatrix0, kMatrix0, true},
+                                    {D::IdNosMD5, kNosMD5, false},
+                                    {D::IdFlexnetDigits, kFlexnetDigits, false}};
+
 const std::vector<int> kFieldsAndButtons = {
-    D::IdChange, D::IdRename, D::IdDelete, D::IdList,   D::IdChallenge, D::IdPassword,
-    D::IdNetrom, D::IdMD2,    D::IdMD5,    D::IdItanet, D::IdFlexnet,   D::IdMatrixLen};
+    D::IdChange,   D::IdRename,  D::IdDelete, D::IdList,          D::IdChallenge,
+    D::IdPassword, D::IdNetrom,  D::IdMD2,    D::IdMD5,           D::IdItanet,
+    D::IdFlexnet,  D::IdMatrix0, D::IdNosMD5, D::IdFlexnetDigits, D::IdMatrixLen};
 
 class EditorDialog : public ::testing::Test {
  protected:
@@ -45,8 +61,8 @@ class EditorDialog : public ::testing::Test {
   }
   std::vector<int> Checked(THeadlessDialog& ui) {
     std::vector<int> out;
-    for (int id : {D::IdNetrom, D::IdMD2, D::IdMD5, D::IdItanet, D::IdFlexnet})
-      if (ui.GetCheck(id)) out.push_back(id);
+    for (const TTypeButton& button : kTypeButtons)
+      if (ui.GetCheck(button.Id)) out.push_back(button.Id);
     return out;
   }
 };
@@ -204,6 +220,46 @@ TEST_F(EditorDialog, AnotherAlgorithmDisablesMatrixLenButKeepsItsText) {
   });
   EXPECT_EQ(Records.At(0).Type, kMD5);
   EXPECT_EQ(Records.At(0).MatrixLen, "");
+}
+
+// Each button stores its type; Matrix Len is open, and stored, for the two
+// matrix types only.
+TEST_F(EditorDialog, EachTypeButtonStoresItsType) {
+  for (const TTypeButton& button : kTypeButtons) {
+    SCOPED_TRACE(button.Type);
+    Records.Flush();
+    Add("node", "N", "pw", button.Type == kMD2 ? kMD5 : kMD2);
+    Run([&](THeadlessDialog& ui, D&) {
+      EXPECT_FALSE(ui.IsEnabled(D::IdMatrixLen));
+      ui.Click(button.Id);
+      EXPECT_EQ(Checked(ui), std::vector<int>{button.Id});
+      EXPECT_EQ(ui.IsEnabled(D::IdMatrixLen), button.Matrix);
+      ui.Type(D::IdMatrixLen, "6");
+      ui.Click(D::IdChange);
+    });
+    EXPECT_EQ(Records.At(0).Type, button.Type);
+    EXPECT_EQ(Records.At(0).MatrixLen, button.Matrix ? "6" : "");
+  }
+}
+
+// Showing a record checks its type's button alone and shows its matrix
+// length; Change with nothing edited stores the record as it was.
+TEST_F(EditorDialog, EachTypeShowsItsButtonAndChangeKeepsTheRecord) {
+  for (const TTypeButton& button : kTypeButtons)
+    Add("t" + std::to_string(button.Type), "P>", "pw", button.Type, button.Matrix ? "5" : "");
+  const std::vector<TClientPassword> before = Records.Snapshot();
+  Run([&](THeadlessDialog& ui, D&) {
+    for (int line = 0; line < Records.Count(); ++line) {
+      const TTypeButton& button = kTypeButtons[line];
+      SCOPED_TRACE(button.Type);
+      ui.Select(D::IdList, line);
+      EXPECT_EQ(Checked(ui), std::vector<int>{button.Id});
+      EXPECT_EQ(ui.IsEnabled(D::IdMatrixLen), button.Matrix);
+      EXPECT_EQ(ui.GetText(D::IdMatrixLen), button.Matrix ? "5" : "");
+      ui.Click(D::IdChange);
+    }
+  });
+  EXPECT_EQ(Records.Snapshot(), before);
 }
 
 TEST_F(EditorDialog, MatrixLenTakesAnyTwoCharacters) {

@@ -178,6 +178,14 @@ std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want)
       group = group && (items[radios.back() + 1].Style & WS_GROUP);
     if (!group) problems.push_back("the radio buttons are not one group");
   }
+  // Each radio button stands inside the group box that names its choice.
+  for (std::size_t i : radios) {
+    bool boxed = false;
+    for (const TItem& box : items)
+      boxed = boxed || (box.Class == 0x80 && (box.Style & BS_TYPEMASK) == BS_GROUPBOX &&
+                        Holds(box, items[i]));
+    if (!boxed) problems.push_back(Name(items[i]) + " lies in no group box");
+  }
   return problems;
 }
 

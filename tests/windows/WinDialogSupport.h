@@ -73,7 +73,7 @@ struct TWantDialog {
 // order: every control is visible and lies inside the dialog, no two
 // overlap (a group box or etched frame may hold controls, wholly; a left-
 // aligned label's text may end before its rectangle), and the radio buttons
-// form one group.
+// form one group and stand inside a group box.
 std::vector<std::string> DialogProblems(HMODULE module, const TWantDialog& want);
 
 // Waits until the window is closed (up to ten seconds).
