@@ -332,6 +332,7 @@ TEST(NodeSchemes, BracketsLimitsAndTheOrderOfRecords) {
       {{test::Record("a", ")", "54321", "SYDIGITS")}, "(abc) 1234 123456>", fail},
       {{test::Record("a", ")", "5432", "SYDIGITS")}, "(abc) 12345>", fail},
       {{test::Record("a", ")", "5432x", "SYDIGITS")}, "(abc) 12345>", fail},
+      {{test::Record("a", ")", "", "SYDIGITS")}, "(abc) 12345>", fail},
       {{test::Record("a", "", "abc", "0M3")}, "2 0 1", "cab"},
       {{test::Record("a", "", "abc", "0M3")}, "1 3", "b"},  // 3 is beyond: partial
       {{test::Record("a", "", "abc", "0M3")}, "3", fail},
