@@ -42,10 +42,10 @@ bool IsolateBracketed(std::string_view text, char open, char close, std::string_
   return true;
 }
 
-// MD5 and MD2 challenges in either kind of bracket: the preferred kind (MD5
-// angle brackets, MD2 square ones) when the text holds such a pair, else the
-// other kind, as the MD5 logins of mailboxes such as OpenBCM, FBB and
-// axspawn print it.
+// MD5 and MD2 challenges in either kind of bracket: in the preferred kind
+// (MD5 angle brackets, MD2 square ones) wherever that finds a challenge, so
+// every line answered before is answered the same; else in the other kind, as
+// the MD5 logins of OpenBCM, FBB and axspawn print it in square brackets.
 bool IsolateEitherBracketed(std::string_view text, bool squareFirst, std::string_view& rest,
                             std::string_view& challenge) {
   const char open[2] = {'<', '['}, close[2] = {'>', ']'};
