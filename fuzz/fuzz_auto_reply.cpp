@@ -1,4 +1,7 @@
-// The automatic reply over a small arbitrary list and an arbitrary line.
+// The automatic reply over a small arbitrary list and an arbitrary line. Each
+// record's type comes from a stored type text, so every type and the order
+// among records under one prompt (which one answers when several prompts
+// occur) are reached.
 #include <vector>
 
 #include "FuzzInput.h"

@@ -23,6 +23,9 @@ RECORDS = [
     ("ITANET", "IR3UHU>", "27182", "IR3UHU> 1 2 3 4 5"),
     ("FLEXNET", "FLX:", "16180", "FLX: 8 11 22 7 4"),
     ("FLEXNET", "DB0FLX PW", "90210", "DB0FLX PW 123 4567 89 0 31337"),
+    ("0M5", "", "ABCDEFGHIJKLMNOP", "12 0 7 3 9"),
+    ("NOSMD5", "Password", "geheim", "Password [6d0136ef] : "),
+    ("SYDIGITS", ")", "54321", "(xyz) 1234 12345>"),
 ]
 
 
@@ -139,13 +142,18 @@ def auto_reply(records, line, length=255):
     return data + bytes([length]) + line.encode("latin-1")
 
 
-TYPES = {"M": 0, "MD2": 1, "MD5": 2, "ITANET": 3, "FLEXNET": 4}
+TYPES = {"M": 0, "MD2": 1, "MD5": 2, "ITANET": 3, "FLEXNET": 4, "0M": 5, "NOSMD5": 6,
+         "SYDIGITS": 7}
 
 
 def isolate_make(record, line, half_length=128):
     type_text, prompt, password, _ = record
-    type_byte = TYPES["M" if type_text[0] == "M" and type_text[:2] != "MD" else type_text]
-    matrix_len = type_text[1:] if type_byte == 0 else ""
+    if type_text[:2] == "0M":
+        type_byte, matrix_len = TYPES["0M"], type_text[2:]
+    elif type_text[0] == "M" and type_text[:2] != "MD":
+        type_byte, matrix_len = TYPES["M"], type_text[1:]
+    else:
+        type_byte, matrix_len = TYPES[type_text], ""
     return (bytes([type_byte, half_length]) +
             b"\0".join(s.encode("latin-1") for s in (prompt, password, matrix_len, line)))
 
@@ -170,9 +178,17 @@ def main():
         write("fuzz_auto_reply", name, auto_reply([record], record[3]))
         write("fuzz_isolate_make", name, isolate_make(record, record[3]))
     # All records at once; the line is the last's, so the search passes the others.
-    write("fuzz_auto_reply", "four_records", auto_reply(RECORDS[::3], RECORDS[9][3]))
+    write("fuzz_auto_reply", "four_records", auto_reply(RECORDS[:10:3], RECORDS[9][3]))
     write("fuzz_auto_reply", "short_reply", auto_reply([RECORDS[2]], RECORDS[2][3], 8))
-    write("fuzz_isolate_make", "bad_type", bytes([5, 20]) + b"x\0y\0\0x [1]")
+    # One prompt for a matrix and an MD5 login, in both orders (axspawn, FBB).
+    sys = ("M5", "HOST>", "abcdefghij", "")
+    md5 = ("MD5", "HOST>", "geheim", "")
+    write("fuzz_auto_reply", "one_prompt_md5_line", auto_reply([sys, md5], "HOST> [AbC123xYz0]"))
+    write("fuzz_auto_reply", "one_prompt_matrix_line",
+          auto_reply([md5, sys], "HOST>  3 1 10 2 2 [1442645921]"))
+    write("fuzz_auto_reply", "five_lines_from_zero",
+          auto_reply([RECORDS[10]], "3 1 7 9 2\r12 0 4 4 1\r5 5 5 5 5\r0 1 2 3 4\r9 8 7 6 5\r"))
+    write("fuzz_isolate_make", "bad_type", bytes([8, 20]) + b"x\0y\0\0x [1]")
     write("fuzz_isolate_make", "short_buffer", isolate_make(RECORDS[4], "WIN> <x9q2>", 2))
 
     write("fuzz_matrix", "letters", matrix(5, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "3 1 7 9 2"))

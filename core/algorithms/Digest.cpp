@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "CharClass.h"
+
 namespace korvel {
 namespace {
 
@@ -250,6 +252,23 @@ void TMD5Digest::Final() {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) DigestBytes[4 * i + j] = static_cast<uint8_t>(State[i] >> (8 * j));
   ToHex(DigestBytes, Hex);
+}
+
+// ---- NOS MD5 -------------------------------------------------------------
+
+bool NosMD5Reply(std::string_view challenge, std::string_view password, std::string& reply) {
+  if (challenge.empty() || challenge.size() > 8) return false;
+  uint32_t value = 0;
+  for (char c : challenge) {
+    if (!IsXDigit(c)) return false;
+    const char upper = ToUpper(c);
+    value = (value << 4) | static_cast<uint32_t>(IsDigit(upper) ? upper - '0' : upper - 'A' + 10);
+  }
+  std::string message(4, '\0');
+  for (std::size_t i = 0; i < 4; ++i) message[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  message.append(password);
+  reply = TMD5Digest(std::string_view(message)).HexDigest();
+  return true;
 }
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace korvel {
@@ -45,5 +46,11 @@ class TMD5Digest {
   uint8_t DigestBytes[16] = {};
   char Hex[33] = {};
 };
+
+// The MD5 login of NOS mailboxes (JNOS): the challenge is a 32-bit number
+// in hexadecimal, 1 to 8 digits of either letter case; the reply is the hex
+// MD5 of its four bytes, least significant first, followed by the password.
+// False, with the reply left alone, for any other challenge.
+bool NosMD5Reply(std::string_view challenge, std::string_view password, std::string& reply);
 
 }  // namespace korvel

@@ -44,7 +44,8 @@ unsigned WildcardMask(char c) {
 
 }  // namespace
 
-TMatrix::TMatrix(int32_t count, const char* templ) : Count(count), Template(templ ? templ : "") {
+TMatrix::TMatrix(int32_t count, const char* templ, TFirst first)
+    : Count(count), First(first), Template(templ ? templ : "") {
   Element[0] = '\0';
 }
 
@@ -104,8 +105,12 @@ bool TMatrix::MakeReply(const char* challenge) {
     while (*p != '\0' && !IsDigit(*p)) ++p;
     const TDecimal number = ReadDecimal(p);
     p += number.Digits;
-    if (number.Overflow || number.Value > static_cast<uint64_t>(elements)) return false;
-    GetElement(static_cast<int>(number.Value) - 1, Template, Element);
+    // From 1 the highest position is the number of elements, from 0 one less.
+    const auto count = static_cast<uint64_t>(elements);
+    if (number.Overflow || (First == kFromZero ? number.Value >= count : number.Value > count))
+      return false;
+    const int index = static_cast<int>(number.Value) - (First == kFromZero ? 0 : 1);
+    GetElement(index, Template, Element);  // from 1, a 0 reads as the first element
     ReplyText.push_back(ResolveElement(Element));
   }
   return true;

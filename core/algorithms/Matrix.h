@@ -1,6 +1,8 @@
-// NET/ROM matrix replies: each number of the challenge names a 1-based
-// position in the password template, and the reply is the character found at
-// each position, in the order of the numbers.
+// NET/ROM matrix replies: each number of the challenge names a position in
+// the password template, and the reply is the character found at each
+// position, in the order of the numbers. Positions count from 1 (NET/ROM,
+// where a 0 names the first position too) or, for nodes such as DXSpider and
+// XRouter, from 0.
 //
 // The template is a row of elements: a plain character; a double quote and
 // the character after it (taken literally); a group "(...)" answering one of
@@ -17,7 +19,8 @@ namespace korvel {
 
 class TMatrix {
  public:
-  TMatrix(int32_t count, const char* templ);
+  enum TFirst { kFromOne, kFromZero };
+  TMatrix(int32_t count, const char* templ, TFirst first = kFromOne);
 
   // Appends one character for each of the first `count` numbers of the
   // challenge. Any non-digit separates numbers; text other than blanks and
@@ -39,6 +42,7 @@ class TMatrix {
 
  private:
   int32_t Count;
+  TFirst First;
   std::string Template;
   std::string ReplyText;
   char Element[kElementBuffer];

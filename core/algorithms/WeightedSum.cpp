@@ -53,4 +53,28 @@ bool TFlexnetPassword::MakeReply(char* challenge) {
   return WeightedSum(Count, Password, challenge, true, ReplyText);
 }
 
+std::string_view FirstFiveDigitRun(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    if (!IsDigit(text[at])) {
+      ++at;
+      continue;
+    }
+    std::size_t end = at;
+    while (end < text.size() && IsDigit(text[end])) ++end;
+    if (end - at == 5) return text.substr(at, 5);
+    at = end;
+  }
+  return {};
+}
+
+bool FlexnetDigitsReply(std::string_view challenge, std::string_view password, std::string& reply) {
+  const std::string_view digits = FirstFiveDigitRun(challenge);
+  if (digits.empty() || password.size() != 5 || FirstFiveDigitRun(password) != password)
+    return false;
+  int sum = 0;
+  for (std::size_t i = 0; i < 5; ++i) sum += (digits[i] - '0') * (password[i] - '0');
+  reply = std::to_string(sum);
+  return true;
+}
+
 }  // namespace korvel

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace korvel {
 
@@ -47,5 +48,16 @@ class TFlexnetPassword {
   std::string Password;
   std::string ReplyText;
 };
+
+// FlexNet's sysop login (SY): the challenge is one five-digit number, the
+// password a five-digit code, and the reply the sum of each challenge digit
+// times the code digit at the same place (12345 and 54321 give 35).
+
+// The first run of exactly five digits in the text (a longer or shorter run
+// is passed over), or an empty view.
+std::string_view FirstFiveDigitRun(std::string_view text);
+// False, with the reply left alone, when the challenge holds no run of five
+// digits or the password is not five digits.
+bool FlexnetDigitsReply(std::string_view challenge, std::string_view password, std::string& reply);
 
 }  // namespace korvel

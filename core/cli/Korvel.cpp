@@ -36,7 +36,8 @@ const char kUsage[] =
     "  export [FILE]           the client passwords as a REGEDIT4 file (default: stdout)\n"
     "  import FILE [--yes]     replace the client passwords by those of an export file\n"
     "\n"
-    "TYPE: matrix, md2, md5, itanet or flexnet. --store PATH uses the store file\n"
+    "TYPE: matrix (positions from 1), matrix0 (positions from 0), md2, md5,\n"
+    "nos-md5, itanet, flexnet or flexnet-digits. --store PATH uses the store file\n"
     "PATH instead of the library's store. korvel COMMAND --help tells more.\n";
 
 const std::map<std::string, std::string> kCommandHelp = {
@@ -45,12 +46,18 @@ const std::map<std::string, std::string> kCommandHelp = {
      "Answers TEXT as KOR's Enter does and prints the reply. Without TEXT each line\n"
      "of standard input is answered on a line of its own (an empty line when there\n"
      "is no answer). --copy also puts the reply on the clipboard. Exit 1 and\n"
-     "\"No password found!\" when TEXT gets no reply.\n"},
+     "\"No password found!\" when TEXT gets no reply.\n"
+     "The client passwords whose prompts occur in TEXT are tried in list order, so\n"
+     "one prompt may be stored for several types (a node's matrix and MD5 logins):\n"
+     "the first that answers replies, but a matrix only when a number follows its\n"
+     "prompt or no later one answers.\n"},
     {"list",
      "usage: korvel list\n"
-     "The client passwords in list order: position, TAG, type, prompt. Control\n"
-     "characters in TAGs and prompts are shown escaped: \\t, \\n, \\r, \\xNN (also for\n"
-     "0x80-0x9F), and a backslash as \\\\.\n"},
+     "The client passwords in list order: position, TAG, type, prompt. The type is\n"
+     "shown as the store keeps it: M and the matrix length (matrix), 0M and the\n"
+     "length (matrix0), MD2, MD5, NOSMD5 (nos-md5), ITANET, FLEXNET or SYDIGITS\n"
+     "(flexnet-digits). Control characters in TAGs and prompts are shown escaped:\n"
+     "\\t, \\n, \\r, \\xNN (also for 0x80-0x9F), and a backslash as \\\\.\n"},
     {"show",
      "usage: korvel show TAG [--reveal]\n"
      "One client password; --reveal also prints its password. Control characters\n"
@@ -58,7 +65,20 @@ const std::map<std::string, std::string> kCommandHelp = {
     {"add",
      "usage: korvel add TAG --type TYPE --prompt TEXT [--matrix-len N]\n"
      "Adds a client password. The password is read from the terminal without echo,\n"
-     "or as one line of standard input. TYPE matrix needs --matrix-len (1 to 99).\n"},
+     "or as one line of standard input. TYPE matrix and matrix0 need --matrix-len\n"
+     "(1 to 99). The types:\n"
+     "  matrix          NET/ROM matrix, positions counted from 1 (BPQ, TheNetNode,\n"
+     "                  OpenBCM, FBB, axspawn, URONode); the password is the template\n"
+     "  matrix0         the matrix with positions counted from 0 (DXSpider, XRouter);\n"
+     "                  an empty prompt answers a bare line of numbers\n"
+     "  md2, md5        hex digest of the challenge and the password; md5 takes the\n"
+     "                  challenge in <...>, else in [...]; md2 in [...], else in <...>\n"
+     "  nos-md5         JNOS: MD5 of the hexadecimal number in [...] as four bytes,\n"
+     "                  least significant first, and the password\n"
+     "  itanet, flexnet weighted sums of the five numbers after the prompt\n"
+     "  flexnet-digits  FlexNet SY: the password is a five-digit code; the reply is\n"
+     "                  the sum of each digit of the five-digit challenge times the\n"
+     "                  code's digit at the same place\n"},
     {"set",
      "usage: korvel set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--password]\n"
      "Changes a client password; --password reads a new password as add does.\n"},
@@ -159,14 +179,20 @@ void Positionals(const TArguments& a, std::size_t min, std::size_t max, const ch
 
 int ParseType(const std::string& text) {
   static const std::pair<const char*, int> kTypes[] = {{"matrix", kNetromMatrix},
+                                                       {"matrix0", kMatrix0},
                                                        {"md2", kMD2},
                                                        {"md5", kMD5},
+                                                       {"nos-md5", kNosMD5},
                                                        {"itanet", kItanet},
-                                                       {"flexnet", kFlexnet}};
+                                                       {"flexnet", kFlexnet},
+                                                       {"flexnet-digits", kFlexnetDigits}};
   for (const auto& [name, type] : kTypes)
     if (EqualNoCase(text, name)) return type;
-  throw TUsageError{"unknown type '" + text + "' (matrix, md2, md5, itanet or flexnet)"};
+  throw TUsageError{"unknown type '" + text +
+                    "' (matrix, matrix0, md2, md5, nos-md5, itanet, flexnet or flexnet-digits)"};
 }
+
+bool IsMatrix(int type) { return type == kNetromMatrix || type == kMatrix0; }
 
 // A matrix length is one or two decimal digits, 1 to 99.
 bool ValidMatrixLen(const std::string& text) {
@@ -329,14 +355,16 @@ std::string AskPassword(TConsole& io) {
 void ApplyOptions(const TArguments& a, TClientPassword& r) {
   if (auto it = a.Values.find("--type"); it != a.Values.end()) {
     r.Type = ParseType(it->second);
-    if (r.Type != kNetromMatrix) r.MatrixLen.clear();
+    if (!IsMatrix(r.Type)) r.MatrixLen.clear();
   }
   if (auto it = a.Values.find("--matrix-len"); it != a.Values.end()) {
-    if (r.Type != kNetromMatrix) throw TUsageError{"--matrix-len goes only with the type matrix"};
+    if (!IsMatrix(r.Type))
+      throw TUsageError{"--matrix-len goes only with the types matrix and matrix0"};
     r.MatrixLen = ParseMatrixLen(it->second);
   }
-  if (r.Type == kNetromMatrix && r.MatrixLen.empty())
-    throw TUsageError{"the type matrix needs --matrix-len"};
+  if (IsMatrix(r.Type) && r.MatrixLen.empty())
+    throw TUsageError{std::string("the type ") + (r.Type == kMatrix0 ? "matrix0" : "matrix") +
+                      " needs --matrix-len"};
   if (auto it = a.Values.find("--prompt"); it != a.Values.end()) {
     CheckLength(it->second, "the prompt");
     r.Challenge = it->second;
@@ -532,7 +560,7 @@ TImport ReadImport(const std::string& path) {
     }
     TClientPassword typed;
     ApplyTypeText(texts["Type"], typed);
-    if (typed.Type == kNetromMatrix && !ValidMatrixLen(typed.MatrixLen))
+    if (IsMatrix(typed.Type) && !ValidMatrixLen(typed.MatrixLen))
       throw TFailure{where + ": the matrix length '" + Escaped(typed.MatrixLen) +
                      "' is not a number from 1 to 99"};
     for (const std::string& tag : tags)

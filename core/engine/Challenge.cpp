@@ -5,6 +5,7 @@
 #include "CallerBuffer.h"
 #include "ZORVAModule.h"
 #include "CharClass.h"
+#include "WeightedSum.h"
 
 namespace korvel {
 namespace {
@@ -41,6 +42,18 @@ bool IsolateBracketed(std::string_view text, char open, char close, std::string_
   return true;
 }
 
+// MD5 and MD2 challenges in either kind of bracket: in the preferred kind
+// (MD5 angle brackets, MD2 square ones) wherever that finds a challenge, so
+// every line answered before is answered the same; else in the other kind, as
+// the MD5 logins of OpenBCM, FBB and axspawn print it in square brackets.
+bool IsolateEitherBracketed(std::string_view text, bool squareFirst, std::string_view& rest,
+                            std::string_view& challenge) {
+  const char open[2] = {'<', '['}, close[2] = {'>', ']'};
+  const int first = squareFirst ? 1 : 0;
+  return IsolateBracketed(text, open[first], close[first], rest, challenge) ||
+         IsolateBracketed(text, open[1 - first], close[1 - first], rest, challenge);
+}
+
 }  // namespace
 
 bool TZORVAModule::SearchChallenge(const char* text, int& position) const {
@@ -70,13 +83,24 @@ bool TZORVAModule::IsolateChallenge(const char* text, char* challenge, unsigned 
   std::string_view rest, cut;
   switch (record.Type) {
     case kNetromMatrix:
+    case kMatrix0:
       if (!IsolateMatrix(received, record, rest)) return false;
       return CopyToCaller(rest, challenge, length);
     case kMD2:
-    case kMD5: {
-      bool md2 = record.Type == kMD2;
-      if (!IsolateBracketed(received, md2 ? '[' : '<', md2 ? ']' : '>', rest, cut)) return false;
-      if (rest.size() > length) return false;
+    case kMD5:
+    case kNosMD5: {
+      const bool found = record.Type == kNosMD5
+                             ? IsolateBracketed(received, '[', ']', rest, cut)
+                             : IsolateEitherBracketed(received, record.Type == kMD2, rest, cut);
+      if (!found || rest.size() > length) return false;
+      return CopyToCaller(cut, challenge, length);
+    }
+    case kFlexnetDigits: {
+      // The first run of exactly five digits after the prompt.
+      std::size_t at = received.find(record.Challenge);
+      if (at == std::string_view::npos) return false;
+      cut = FirstFiveDigitRun(received.substr(at + record.Challenge.size()));
+      if (cut.empty()) return false;
       return CopyToCaller(cut, challenge, length);
     }
     case kItanet:

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CallerBuffer.h"
+#include "CharClass.h"
 #include "ZORVAModule.h"
 #include "Decimal.h"
 #include "Digest.h"
@@ -15,7 +16,6 @@ namespace korvel {
 namespace {
 
 constexpr int32_t kWeights = 5;  // ITANET and FLEXNET challenges have five numbers
-constexpr unsigned kWorkLength = 256;
 
 // The matrix length as a decimal number: leading blanks and a sign allowed,
 // digits up to the first other character, 0 without digits. Out-of-range
@@ -30,6 +30,20 @@ int32_t ReadMatrixLen(const std::string& text) {
   return negative ? -value : value;
 }
 
+bool IsMatrix(const TClientPassword& record) {
+  return record.Type == kNetromMatrix || record.Type == kMatrix0;
+}
+
+// Whether the text after the record's prompt (which occurs in it) starts,
+// after blanks and line ends, with a digit: how a matrix challenge reads.
+bool NumberFollowsPrompt(std::string_view text, const std::string& prompt) {
+  std::size_t p = text.find(prompt) + prompt.size();
+  while (p < text.size() &&
+         (text[p] == ' ' || text[p] == '\t' || text[p] == '\r' || text[p] == '\n'))
+    ++p;
+  return p < text.size() && IsDigit(text[p]);
+}
+
 }  // namespace
 
 bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned length, int position) {
@@ -37,8 +51,10 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
   const TClientPassword& record = ClientPasswords->At(position);
   std::string answer;
   switch (record.Type) {
-    case kNetromMatrix: {
-      TMatrix matrix(ReadMatrixLen(record.MatrixLen), record.String.c_str());
+    case kNetromMatrix:
+    case kMatrix0: {
+      TMatrix matrix(ReadMatrixLen(record.MatrixLen), record.String.c_str(),
+                     record.Type == kMatrix0 ? TMatrix::kFromZero : TMatrix::kFromOne);
       matrix.MakeReply(challenge);  // a partial reply counts as it stands
       answer = matrix.Reply();
       break;
@@ -57,6 +73,12 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
       answer = flexnet.Reply();
       break;
     }
+    case kNosMD5:
+      if (!NosMD5Reply(challenge, record.String, answer)) return false;
+      break;
+    case kFlexnetDigits:
+      if (!FlexnetDigitsReply(challenge, record.String, answer)) return false;
+      break;
     default: return false;
   }
   // The caller sees a zero-terminated text: a zero character from the matrix
@@ -66,12 +88,9 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
   return CopyToCaller(answer, reply, length);
 }
 
-bool TZORVAModule::AutoReply(const char* text, char* reply, unsigned length) {
+bool TZORVAModule::AnswerWith(const char* text, int position, char* answer) {
   char challenge[kWorkLength + 1] = {};
-  char answer[kWorkLength + 1] = {};
-  int position = -1;
   int counter = 0;
-  if (!text || !SearchChallenge(text, position)) return false;
   if (!IsolateChallenge(text, challenge, kWorkLength, position, counter)) return false;
   if (counter != 0) {
     // ITANET and FLEXNET: isolation cut nothing out. Their numbers are those
@@ -81,8 +100,32 @@ bool TZORVAModule::AutoReply(const char* text, char* reply, unsigned length) {
     std::string_view rest = received.substr(received.find(prompt) + prompt.size());
     if (!CopyToCaller(rest, challenge, kWorkLength)) return false;
   }
-  if (!MakeChallengeReply(challenge, answer, kWorkLength, position)) return false;
-  return CopyToCaller(answer, reply, length);
+  return MakeChallengeReply(challenge, answer, kWorkLength, position);
+}
+
+// One node may print the same prompt for several schemes (axspawn's matrix
+// and MD5 logins, OpenBCM's, FBB's matrix and MD5 on one line), so the
+// records whose prompts occur are tried in list order: the first that
+// answers, but a matrix record whose prompt is not followed by a number
+// answers only when no later record does. With a single record whose prompt
+// occurs, that record's answer (or failure) is the reply.
+bool TZORVAModule::AutoReply(const char* text, char* reply, unsigned length) {
+  if (!text) return false;
+  char answer[kWorkLength + 1] = {};
+  char doubtful[kWorkLength + 1] = {};  // the first such matrix answer
+  bool haveDoubtful = false;
+  for (int position = 0; position < ClientPasswords->Count(); ++position) {
+    int tested = position;
+    if (!SearchChallenge(text, tested) || !AnswerWith(text, position, answer)) continue;
+    const TClientPassword& record = ClientPasswords->At(position);
+    if (!IsMatrix(record) || NumberFollowsPrompt(text, record.Challenge))
+      return CopyToCaller(answer, reply, length);
+    if (!haveDoubtful) {
+      std::memcpy(doubtful, answer, sizeof answer);
+      haveDoubtful = true;
+    }
+  }
+  return haveDoubtful && CopyToCaller(doubtful, reply, length);
 }
 
 }  // namespace korvel

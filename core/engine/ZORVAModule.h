@@ -49,9 +49,16 @@ class TZORVAModule {
   bool IsolateChallenge(const char* text, char* challenge, unsigned length, int position,
                         int& counter) const;
   bool MakeChallengeReply(char* challenge, char* reply, unsigned length, int position);
+  // Searches, isolates and answers a received text in one call.
   bool AutoReply(const char* text, char* reply, unsigned length);
 
  private:
+  // The working buffers of the automatic reply hold this many characters and
+  // the terminating zero.
+  static constexpr unsigned kWorkLength = 256;
+  // The answer of the record at `position`, whose prompt occurs in the text,
+  // in a working buffer.
+  bool AnswerWith(const char* text, int position, char* answer);
   TZorvaVersions Versions() const;
   void SetVersions(const TZorvaVersions& versions);
   TStoredPasswords Current() const;

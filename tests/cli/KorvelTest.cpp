@@ -97,6 +97,21 @@ TEST_P(Korvel, AddedClientPasswordsAnswerEachType) {
   EXPECT_EQ(none.Err, "No password found!\n");
 }
 
+TEST_P(Korvel, TheNewerTypesAreAddedListedAndAnswered) {
+  ASSERT_EQ(Run({"add", "jnos", "--type", "nos-md5", "--prompt", "Password"}, "geheim\n").Status,
+            0);
+  ASSERT_EQ(Run({"add", "sy", "--type", "flexnet-digits", "--prompt", ")"}, "54321\n").Status, 0);
+  ASSERT_EQ(Run({"add", "dx", "--type", "Matrix0", "--prompt", "", "--matrix-len", "5"},
+                "abcdefghijklm\n")
+                .Status,
+            0);
+  EXPECT_EQ(List(), "0\tjnos\tNOSMD5\tPassword\n1\tsy\tSYDIGITS\t)\n2\tdx\t0M5\t\n");
+  EXPECT_EQ(Run({"reply", "Password [1f] : "}).Out,
+            std::string(TMD5Digest(std::string_view("\x1f\0\0\0geheim", 10)).HexDigest()) + "\n");
+  EXPECT_EQ(Run({"reply", "(x7z) 12345>"}).Out, "35\n");
+  EXPECT_EQ(Run({"reply", "12 0 7 3 9"}).Out, "mahdj\n");
+}
+
 TEST_P(Korvel, StandardInputIsAnsweredLineByLineInStep) {
   AddAll();
   TResult r = Run({"reply"}, "ITA 9> 1 1 1 1 1\r\nnothing here\n\nFLX 8> 1 1 1 1 1\n");
@@ -149,7 +164,16 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
       {{"add", "x", "--type", "sha1", "--prompt", "p"},
        "pw\n",
        2,
-       "korvel: unknown type 'sha1' (matrix, md2, md5, itanet or flexnet)\n"},
+       "korvel: unknown type 'sha1' (matrix, matrix0, md2, md5, nos-md5, itanet, flexnet or "
+       "flexnet-digits)\n"},
+      {{"add", "x", "--type", "matrix0", "--prompt", ""},
+       "pw\n",
+       2,
+       "korvel: the type matrix0 needs --matrix-len\n"},
+      {{"add", "x", "--type", "nos-md5", "--prompt", "p", "--matrix-len", "5"},
+       "pw\n",
+       2,
+       "korvel: --matrix-len goes only with the types matrix and matrix0\n"},
       {{"add", "x", "--type", "matrix", "--prompt", "p", "--matrix-len", "five"},
        "pw\n",
        2,
@@ -345,6 +369,10 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
        "the matrix length '0' is not a number from 1 to 99"},
       {ImportFile({Record("a", "P", "pw", "M100")}), "the matrix length '100' is not"},
       {ImportFile({Record("a", "P", "pw", "M")}), "the matrix length '' is not"},
+      {ImportFile({Record("a", "P", "pw", "0M99"), Record("b", "", "pw", "0m1")}), ""},
+      {ImportFile({Record("a", "P", "pw", "0M0")}), "the matrix length '0' is not"},
+      {ImportFile({Record("a", "P", "pw", "0M")}), "the matrix length '' is not"},
+      {ImportFile({Record("a", "P", "pw", "0M100")}), "the matrix length '100' is not"},
       {ImportFile({Record("a"), Record("A")}),
        "client password 1: the TAG 'A' is already in the list"},
       {ImportFile({"\"Tag\"=\"a\"\r\n\"Challenge\"=\"P\"\r\n\"String\"=\"pw\"\r\n"}),
