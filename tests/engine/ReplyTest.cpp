@@ -109,7 +109,7 @@ TEST_F(Replies, WhatNamesNoRecordOrNoTextFails) {
   EXPECT_FALSE(Module.MakeChallengeReply(challenge, nullptr, 39, md5));
   EXPECT_FALSE(Module.AutoReply(nullptr, reply, 39));
   EXPECT_STREQ(reply, "keep");
-  Module.ClientPasswords->At(md5).Type = 7;
+  Module.ClientPasswords->At(md5).Type = 8;  // no algorithm has this number
   EXPECT_FALSE(Module.MakeChallengeReply(challenge, reply, 39, md5));
 }
 
