@@ -1,35 +1,62 @@
 #include "ModuleInstance.h"
 
+#include <mutex>
+#include <utility>
+
 namespace korvel {
 namespace {
 
-TZORVAModule* Module = nullptr;
-int AttachCount = 0;
+// Made on first use: the library's entry may run before this file's globals
+// would have been constructed.
+struct TInstance {
+  std::mutex Guard;  // exports may come from several threads at once
+  TModuleFactory Factory;
+  TZORVAModule* Module = nullptr;
+  bool Made = false;  // the factory ran (once per attach)
+  int AttachCount = 0;
+};
+
+TInstance& Instance() {
+  static TInstance instance;
+  return instance;
+}
 
 }  // namespace
 
 void ZorvaProcessAttach(const TModuleFactory& make) {
-  if (AttachCount == 0) {
-    try {
-      Module = make().release();
-    } catch (...) {
-      Module = nullptr;
-    }
-  }
-  ++AttachCount;
-}
-
-void ZorvaProcessDetach() {
-  if (AttachCount == 0) return;
-  if (--AttachCount == 0 && Module) {
-    try {
-      delete Module;
-    } catch (...) {
-    }
-    Module = nullptr;
+  TInstance& i = Instance();
+  std::lock_guard<std::mutex> lock(i.Guard);
+  if (i.AttachCount++ == 0) {
+    i.Factory = make;
+    i.Made = false;
   }
 }
 
-TZORVAModule* ZorvaModule() { return Module; }
+void ZorvaProcessDetach(bool processExit) {
+  TInstance& i = Instance();
+  std::lock_guard<std::mutex> lock(i.Guard);
+  if (i.AttachCount == 0 || --i.AttachCount > 0) return;
+  i.Factory = nullptr;
+  std::unique_ptr<TZORVAModule> module(std::exchange(i.Module, nullptr));
+  if (module && processExit) module->SaveOnUnload = false;
+  try {
+    module.reset();
+  } catch (...) {
+  }
+}
+
+TZORVAModule* ZorvaModule() {
+  TInstance& i = Instance();
+  std::lock_guard<std::mutex> lock(i.Guard);
+  if (i.AttachCount > 0 && !i.Made) {
+    i.Made = true;
+    try {
+      if (i.Factory) i.Module = i.Factory().release();
+    } catch (...) {
+      i.Module = nullptr;
+    }
+  }
+  return i.Module;
+}
 
 }  // namespace korvel

@@ -1,4 +1,5 @@
-// The process-wide module pointer and attach counter behind the exports.
+// The process-wide module object behind the exports, and the attach counter
+// of the library's entry.
 #pragma once
 
 #include <functional>
@@ -10,11 +11,19 @@ namespace korvel {
 
 using TModuleFactory = std::function<std::unique_ptr<TZORVAModule>()>;
 
-// The first attach creates the module (a factory that throws or returns null
-// leaves the pointer null: every export then answers 0); the last detach
-// destroys it, which saves the list.
+// The first attach only keeps the factory: the module, which reads the
+// store, is made at the first export call, so that the library's entry
+// (DllMain, under the loader lock) never waits for the store's lock or reads
+// the registry. A factory that throws or returns null leaves no module:
+// every export then answers 0.
 void ZorvaProcessAttach(const TModuleFactory& make);
-void ZorvaProcessDetach();
+// The last detach destroys the module, which saves the list if it changed
+// since it was loaded or saved. When the process is ending
+// (`processExit`), nothing is saved and nothing waited for: other threads
+// are gone and a lock they held would end the process on the spot.
+void ZorvaProcessDetach(bool processExit = false);
+// The module, made on the first call after the first attach; null before
+// any attach, after the last detach, or when it could not be made.
 TZORVAModule* ZorvaModule();
 
 }  // namespace korvel

@@ -10,7 +10,7 @@ TZORVAModule::TZORVAModule(std::shared_ptr<TPasswordStore> store) : StoreBackend
 
 TZORVAModule::~TZORVAModule() {
   try {
-    SaveAtUnload();
+    if (SaveOnUnload) SaveAtUnload();
   } catch (...) {
     // Nothing can be reported while the library goes down.
   }
@@ -55,8 +55,12 @@ int TZORVAModule::SaveClientPasswords() {
 
 bool TZORVAModule::SaveAtUnload() {
   if (!StoreBackend || !Readable) return false;
+  TStoredPasswords current = Current();
+  // Nothing changed since the list was loaded or saved: nothing to write (the
+  // edit dialog saves when it closes).
+  if (SameRecordsAndVersions(current, Stored)) return false;
   std::string problem;
-  return StoreBackend->Save(Current(), &Stored, problem) == kAllWritten;
+  return StoreBackend->Save(current, &Stored, problem) == kAllWritten;
 }
 
 }  // namespace korvel

@@ -18,8 +18,8 @@ class TZORVAModule {
   // Loads the store into the list. A null store, or one that exists but
   // cannot be read, gives an empty list that is never stored.
   explicit TZORVAModule(std::shared_ptr<TPasswordStore> store);
-  // Writes the list back, unless the stored records changed since this module
-  // last loaded or saved them (see SaveAtUnload).
+  // Writes the list back when it changed since it was loaded or saved (see
+  // SaveAtUnload).
   ~TZORVAModule();
   TZORVAModule(const TZORVAModule&) = delete;
   TZORVAModule& operator=(const TZORVAModule&) = delete;
@@ -29,6 +29,8 @@ class TZORVAModule {
   uint32_t Build = 1;
   uint32_t InstallationDate = 0;
   std::unique_ptr<TClientPasswordList> ClientPasswords = std::make_unique<TClientPasswordList>();
+  // False when the process is ending: the destructor then writes nothing.
+  bool SaveOnUnload = true;
 
   // Replaces the list with the stored records; the list stays as it is when
   // the store holds no "ClientPasswords" key.
@@ -37,10 +39,11 @@ class TZORVAModule {
   // written, kStoreNotWritable when the store could not be opened or written
   // at all, else the position of the first record that could not be.
   int SaveClientPasswords();
-  // The save at unload. It rewrites the store only while the stored records
-  // and version values are still those this module last loaded or saved, so
-  // that an edit another process saved meanwhile is never reverted, and never
-  // over a store that could not be read. True when it wrote.
+  // The save at unload. It writes only when the list or the version values
+  // changed since this module last loaded or saved them, and then only while
+  // the store still holds what it loaded or saved, so that an edit another
+  // process saved meanwhile is never reverted; never over a store that could
+  // not be read. True when it wrote.
   bool SaveAtUnload();
   // False while the store exists but could not be read.
   bool StoreReadable() const { return Readable; }

@@ -76,6 +76,27 @@ TEST_F(Exports, TheModuleLivesFromFirstAttachToLastDetach) {
   EXPECT_EQ(ZorvaModule(), nullptr);
 }
 
+// The module, which reads the store, is made at the first export call, not at
+// the attach (the library's entry runs under the loader lock); a detach at
+// process exit saves nothing, even a changed list.
+TEST(ExportsLifetime, TheStoreIsReadAtTheFirstCallAndNotWrittenAtProcessExit) {
+  auto store = StoreWith("BBS>", "MD2");
+  int made = 0;
+  ZorvaProcessAttach([&] {
+    ++made;
+    return std::make_unique<TZORVAModule>(store);
+  });
+  EXPECT_EQ(made, 0);
+  int position = -1;
+  EXPECT_EQ(ZORVASearchClientPasswordChallenge("BBS> [1]", &position), 1);
+  EXPECT_EQ(ZORVASearchClientPasswordChallenge("BBS> [1]", &position), 1);
+  EXPECT_EQ(made, 1);
+  ZorvaModule()->ClientPasswords->At(0).Tag = "renamed";
+  ZorvaProcessDetach(true);
+  EXPECT_EQ(ZorvaModule(), nullptr);
+  EXPECT_EQ(store->SaveCalls, 0);
+}
+
 TEST(ExportsWithoutModule, EveryExportAnswersZeroAndTouchesNothing) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (attempt == 0)

@@ -45,13 +45,16 @@ class ClientPasswordStore : public ::testing::TestWithParam<TStoreKind> {
   }
 };
 
-TEST_P(ClientPasswordStore, FirstStartFindsNothingAndWritesTheDefaults) {
+TEST_P(ClientPasswordStore, FirstStartFindsNothingAndTheFirstSaveWritesTheDefaults) {
   {
     TZORVAModule module(Store);
     EXPECT_EQ(module.ClientPasswords->Count(), 0);
     EXPECT_EQ(module.MajorVersion, 1u);
     EXPECT_EQ(module.Build, 1u);
-  }  // the unload writes the store
+  }  // nothing changed: the unload writes nothing
+  ReadStore([](TRegNode& key) { EXPECT_FALSE(key.Dword("MajorVersion")); });
+  TZORVAModule module(Store);
+  ASSERT_EQ(module.SaveClientPasswords(), kAllWritten);
   ReadStore([](TRegNode& key) {
     EXPECT_EQ(key.Dword("MajorVersion"), 1u);
     EXPECT_EQ(key.Dword("MinorVersion"), 0u);
@@ -216,22 +219,26 @@ TEST_P(ClientPasswordStore, ThousandsOfRecordsRoundTrip) {
   EXPECT_EQ(Loaded(), records);
 }
 
-TEST_P(ClientPasswordStore, UnloadWithNothingInBetweenRewritesTheStore) {
+// The unload writes only a list that changed in memory since it was loaded
+// or saved, and then only over the store it loaded or saved.
+TEST_P(ClientPasswordStore, UnloadWritesOnlyAChangedList) {
   StoreRecords({Record("a", "x", "y", kMD5)});
   TZORVAModule module(Store);
-  EditStore([](TRegNode& key) { key.EraseValue("Build"); });
+  EXPECT_FALSE(module.SaveAtUnload());  // unchanged: nothing is written
+  module.ClientPasswords->At(0).Tag = "changed";
   EXPECT_TRUE(module.SaveAtUnload());
-  ReadStore([](TRegNode& key) { EXPECT_EQ(key.Dword("Build"), 1u); });
+  EXPECT_EQ(Loaded().at(0).Tag, "changed");
+  EXPECT_FALSE(module.SaveAtUnload());  // saved: unchanged again
 }
 
 TEST_P(ClientPasswordStore, UnloadNeverRevertsAnEditSavedElsewhere) {
   StoreRecords({Record("a", "x", "y", kMD5)});
-  auto longRunning = std::make_unique<TZORVAModule>(Store);  // the desktop program
+  auto longRunning = std::make_unique<TZORVAModule>(Store);     // the desktop program
+  longRunning->ClientPasswords->At(0).String = "changed here";  // its unload would write
   {
     TZORVAModule editor(Store);  // another program edits and saves
     editor.ClientPasswords->Add(std::make_unique<TClientPassword>(Record("b", "z", "w", kMD2)));
     ASSERT_EQ(editor.SaveClientPasswords(), -1);
-    // Its own unload finds the store as it saved it and rewrites it.
   }
   longRunning.reset();
   auto loaded = Loaded();
@@ -242,6 +249,7 @@ TEST_P(ClientPasswordStore, UnloadNeverRevertsAnEditSavedElsewhere) {
 TEST_P(ClientPasswordStore, UnloadNeverRevertsVersionValuesSavedElsewhere) {
   StoreRecords({Record("a", "x", "y", kMD5)});
   auto longRunning = std::make_unique<TZORVAModule>(Store);
+  longRunning->ClientPasswords->At(0).String = "changed here";
   EditStore([](TRegNode& key) { key.SetDword("Build", 77); });  // an import meanwhile
   EXPECT_FALSE(longRunning->SaveAtUnload());
   ReadStore([](TRegNode& key) { EXPECT_EQ(key.Dword("Build"), 77u); });

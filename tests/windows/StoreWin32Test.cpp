@@ -56,7 +56,7 @@ class TOtherWriter {
  public:
   explicit TOtherWriter(std::function<void()> finish = {})
       : Thread([this, finish] {
-          HANDLE mutex = CreateMutexA(nullptr, FALSE, "Korvel.ZORVA.Store");
+          HANDLE mutex = CreateMutexA(nullptr, FALSE, "Local\\Korvel.ZORVA.Store");
           WaitForSingleObject(mutex, 10000);
           SetEvent(Held);
           WaitForSingleObject(Finish, 10000);  // a bound, so a hang fails instead
@@ -138,7 +138,9 @@ TEST(RegistryStoreStop, ASaveStoppedAtAnyWriteLoadsTheOldListOrTheNewOne) {
   test::TStores raw = test::RegistryStores(false);
   for (bool listBefore : {false, true}) {
     test::ClearCalvek();
-    if (listBefore) ASSERT_TRUE(save(first, -1));
+    if (listBefore) {
+      ASSERT_TRUE(save(first, -1));
+    }
     const TRegNode before = raw.ReadKeys();
     const auto old = Load(store);
     bool finished = false;

@@ -1,6 +1,7 @@
-// ZORVA.DLL's entry point and its dialog export: the module object lives from
-// the first process attach to the last detach, over the registry store.
-// Thread notifications are ignored.
+// ZORVA.DLL's entry point and its dialog export. Under the loader lock the
+// entry only counts attaches: the module object over the registry store is
+// made at the first export call, and at a detach while the process goes on it
+// saves only a list that changed. Thread notifications are ignored.
 #include <windows.h>
 
 #define ZORVA_BUILDING
@@ -19,13 +20,16 @@ std::unique_ptr<korvel::TZORVAModule> MakeModule() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       korvel::LibraryModule().Instance = instance;  // the dialogs' resources
       korvel::ZorvaProcessAttach(MakeModule);
       break;
-    case DLL_PROCESS_DETACH: korvel::ZorvaProcessDetach(); break;
+    case DLL_PROCESS_DETACH:
+      // A non-null `reserved`: the process is ending, nothing is saved.
+      korvel::ZorvaProcessDetach(reserved != nullptr);
+      break;
     default: break;
   }
   return TRUE;  // also when the module could not be made: the exports answer 0

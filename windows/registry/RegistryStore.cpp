@@ -148,10 +148,20 @@ bool CopyTree(HKEY from, HKEY to) {
 }
 
 // The named mutex that loads and saves of every process take turns with.
+constexpr char kMutexName[] = "Local\\Korvel.ZORVA.Store";
+
 class TStoreLock {
  public:
   TStoreLock(bool write, std::chrono::milliseconds wait) {
-    Mutex = CreateMutexA(nullptr, FALSE, "Korvel.ZORVA.Store");
+    // In the logon session's namespace ("Local\\", where a name without a
+    // prefix lands too): every program of the operator's session takes turns
+    // on it, and no privilege is needed to make it ("Global\\" needs one in
+    // every session but the services'). A mutex made by a program running
+    // with other rights may refuse to be made again: it is then opened for
+    // waiting only. A save never goes on without it.
+    Mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    if (!Mutex && GetLastError() == ERROR_ACCESS_DENIED)
+      Mutex = OpenMutexA(SYNCHRONIZE, FALSE, kMutexName);
     if (!Mutex) {
       Why = "cannot make the lock of the client passwords (error " +
             std::to_string(GetLastError()) + ")";
