@@ -175,6 +175,22 @@ TEST_F(Kor, EnterAnswersShowsCopiesFilesAndIconizes) {
   EXPECT_EQ(kor->Wait(), 0);
 }
 
+// Windows ends the session with KOR open, its normal life: the settings are
+// saved then, since the process ends without the message loop's end.
+TEST_F(Kor, EndingTheSessionSavesTheSettings) {
+  auto kor = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  ClearCalvek();  // what the start read is gone; only a save brings it back
+  SendMessageA(main, WM_ENDSESSION, FALSE, 0);  // the session goes on
+  EXPECT_FALSE(KorKeyExists());
+  SendMessageA(main, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(KorKeyExists());
+  EXPECT_EQ(KorKey().Dword("CaptionHeight"), 52u);
+  kor->Kill();
+  kor->Wait();
+}
+
 TEST_F(Kor, ASecondStartBringsTheFirstForwardAndTouchesNothing) {
   auto first = Start();
   HWND main = WaitMain();

@@ -81,8 +81,12 @@ void TComboEdit::MinimizeMainWindow() { ShowWindow(Frame.Handle(), SW_MINIMIZE);
 
 // ---- the frame -------------------------------------------------------------
 
-TMakePassFrame::TMakePassFrame(TKorSettings& settings, bool noSplash)
-    : Settings(settings), NoSplash(noSplash), HotKey(settings.EffectiveHotKey()) {
+TMakePassFrame::TMakePassFrame(TKorSettings& settings, bool noSplash,
+                               std::function<void()> saveSettings)
+    : Settings(settings),
+      NoSplash(noSplash),
+      SaveSettings(std::move(saveSettings)),
+      HotKey(settings.EffectiveHotKey()) {
   Input = std::make_unique<TComboEdit>(*this, Settings.Settings);
 }
 
@@ -210,6 +214,11 @@ LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    case WM_ENDSESSION:
+      // Windows ends the session: the process ends after this message without
+      // the message loop's normal end, where the settings would be saved.
+      if (wParam && SaveSettings) SaveSettings();
+      return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_NCDESTROY: {
       HWND window = Window;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -55,7 +56,9 @@ class TComboEdit final : public TInputView {
 
 class TMakePassFrame {
  public:
-  TMakePassFrame(TKorSettings& settings, bool noSplash);
+  // `saveSettings` writes the settings where the program keeps them; the
+  // frame calls it when Windows ends the session with KOR still open.
+  TMakePassFrame(TKorSettings& settings, bool noSplash, std::function<void()> saveSettings = {});
   ~TMakePassFrame();
   // Creates the window, sets it up (menu items, height, hot key) and shows it.
   bool Create(HINSTANCE instance, HICON icon);
@@ -83,6 +86,7 @@ class TMakePassFrame {
 
   TKorSettings& Settings;
   bool NoSplash;
+  std::function<void()> SaveSettings;
   uint16_t HotKey;
   bool HelpOnMenu = false;
   std::unique_ptr<TComboEdit> Input;

@@ -22,7 +22,7 @@ class TWinPass {
   ~TWinPass() { Store->Save(Settings); }
 
   int Run(HINSTANCE instance, bool noSplash) {
-    TMakePassFrame frame(Settings, noSplash);
+    TMakePassFrame frame(Settings, noSplash, [this] { Store->Save(Settings); });
     HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_KOR));
     if (!frame.Create(instance, icon)) return 1;
     HACCEL accelerators = LoadAcceleratorsA(instance, IDR_ACCELERATORS);

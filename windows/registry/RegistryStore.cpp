@@ -36,16 +36,22 @@ class TKey {
   HKEY Key = nullptr;
 };
 
-TKey Open(HKEY parent, const std::string& path) {
+// Keys are opened with the rights their use needs and no more: a standard
+// user, or an administrator under UAC, is refused full access to
+// HKEY_LOCAL_MACHINE even to read.
+constexpr REGSAM kReadRights = KEY_READ;
+constexpr REGSAM kWriteRights = KEY_READ | KEY_WRITE;
+
+TKey Open(HKEY parent, const std::string& path, REGSAM rights = kReadRights) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return {};
+  if (RegOpenKeyExA(parent, path.c_str(), 0, rights, &key) != ERROR_SUCCESS) return {};
   return TKey(key);
 }
 
 TKey Create(HKEY parent, const std::string& path) {
   HKEY key = nullptr;
   if (!WriteAllowed() || RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                                         kWriteRights, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return {};
   return TKey(key);
 }
@@ -263,7 +269,7 @@ int WritePasswords(const TStoredPasswords& stored) {
   }
   // The list is whole again. The copy loses its mark before anything else,
   // so that from now on loads read the list, not a copy taken apart.
-  if (TKey copy = Open(key.Get(), kSavingCopyKey);
+  if (TKey copy = Open(key.Get(), kSavingCopyKey, kWriteRights);
       copy && !DeleteValue(copy.Get(), kSavingCopyComplete))
     return kStoreNotWritable;
   if (!DeleteTree(key.Get(), kSavingCopyKey)) return kStoreNotWritable;

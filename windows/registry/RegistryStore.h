@@ -14,7 +14,8 @@
 
 namespace korvel {
 
-// Keys are opened with full access. Loads and saves hold a named mutex so
+// Keys are opened for reading, or for reading and writing where a save
+// writes, never with full access. Loads and saves hold a named mutex so
 // that load-modify-save cycles of several processes take turns, waiting at
 // most `lockWait` for it: a load then reads without it, a save fails.
 class TRegistryStore final : public TPasswordStore, public TKorSettingsStore {
