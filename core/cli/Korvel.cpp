@@ -267,8 +267,6 @@ class TStoreAccess {
   bool NoteShown = false;
 };
 
-void LoadForReading(TStoreAccess& store, TClientPasswordList& records) { store.Load(records); }
-
 // A load-modify-save cycle: the change is made to the list as loaded and
 // saved only while the store still holds that list, so that an edit another
 // program saved meanwhile is never lost; then the cycle starts again.
@@ -288,7 +286,7 @@ void Edit(TStoreAccess& store, F&& change) {
 int Reply(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--copy"});
   TZORVAModule module(nullptr);
-  LoadForReading(store, *module.ClientPasswords);
+  store.Load(*module.ClientPasswords);
   bool copy = a.Flags.count("--copy") > 0;
   auto answer = [&](const std::string& text, std::string& reply) {
     char buffer[256] = "";
@@ -322,7 +320,7 @@ int List(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {});
   Positionals(a, 0, 0, "no arguments");
   TClientPasswordList records;
-  LoadForReading(store, records);
+  store.Load(records);
   for (int i = 0; i < records.Count(); ++i) {
     const TClientPassword& r = records.At(i);
     io.Out << i << '\t' << Escaped(r.Tag) << '\t' << TypeText(r) << '\t' << Escaped(r.Challenge)
@@ -335,7 +333,7 @@ int Show(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Allow(a, {"--reveal"});
   Positionals(a, 1, 1, "one TAG");
   TClientPasswordList records;
-  LoadForReading(store, records);
+  store.Load(records);
   const TClientPassword& r = records.At(FindTag(records, a.Positional[0]));
   io.Out << "Tag:       " << Escaped(r.Tag) << '\n'
          << "Prompt:    " << Escaped(r.Challenge) << '\n'
@@ -385,7 +383,7 @@ int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
   const std::string taken = "the TAG '" + Escaped(record->Tag) + "' is already in the list";
   {
     TClientPasswordList records;
-    LoadForReading(store, records);
+    store.Load(records);
     if (HasTag(records, record->Tag)) throw TFailure{taken};
   }
   record->String = AskPassword(io);
@@ -402,7 +400,7 @@ int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
   std::optional<std::string> password;
   if (a.Flags.count("--password")) {
     TClientPasswordList records;
-    LoadForReading(store, records);
+    store.Load(records);
     TClientPassword check = records.At(FindTag(records, a.Positional[0]));
     ApplyOptions(a, check);
     password = AskPassword(io);
@@ -585,7 +583,7 @@ int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
   TImport file = ReadImport(path);
   // A store that cannot be read is never replaced, not even by a whole list.
   TClientPasswordList records;
-  LoadForReading(store, records);
+  store.Load(records);
   if (io.IsTerminal && !a.Flags.count("--yes")) {
     std::string question = "Replace the " + ClientPasswords(records.Count()) +
                            " in the store by the " + std::to_string(file.Records.size()) + " of " +

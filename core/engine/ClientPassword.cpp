@@ -3,11 +3,6 @@
 #include "CharClass.h"
 
 namespace korvel {
-namespace {
-
-char Upper(char c) { return ToUpper(c); }
-
-}  // namespace
 
 std::string TypeText(const TClientPassword& record) {
   switch (record.Type) {
@@ -25,8 +20,8 @@ std::string TypeText(const TClientPassword& record) {
 
 void ApplyTypeText(std::string_view text, TClientPassword& record) {
   record.MatrixLen.clear();
-  char first = text.empty() ? '\0' : Upper(text[0]);
-  char second = text.size() > 1 ? Upper(text[1]) : '\0';
+  char first = text.empty() ? '\0' : ToUpper(text[0]);
+  char second = text.size() > 1 ? ToUpper(text[1]) : '\0';
   if (first == 'I') {
     record.Type = kItanet;
   } else if (first == 'F') {
