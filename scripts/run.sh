@@ -7,7 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target kor
+cmake --build --preset win64 --target kor korvel
 if [ -z "${DISPLAY:-}" ]; then
   echo "KOR is a window and needs a display. Run this in an X session, or:" >&2
   echo "  xvfb-run -a sh scripts/run.sh     (a virtual display)" >&2
@@ -18,7 +18,7 @@ export WINEPREFIX="$PWD/build/kor-wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Making the Wine prefix $WINEPREFIX (once)"
   /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-  /usr/lib/wine/wine64 regedit /S scripts/demo-store.reg
+  /usr/lib/wine/wine64 build/win64/bin/korvel.exe import scripts/demo-store.reg --yes >/dev/null
 fi
 echo "Starting KOR. Copy a received line, paste it into KOR's field and press Enter;"
 echo "the window menu has Password Setup... to edit the client passwords; x ends KOR."

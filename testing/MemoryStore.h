@@ -16,6 +16,7 @@ class TMemoryStore final : public TPasswordStore, public TKorSettingsStore {
   bool Load(TStoredPasswords& stored, std::string& problem) override;
   int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
            std::string& problem) override;
+  std::string Where() override { return "the test's memory\n"; }
   void Load(TKorSettings& settings) override { settings = SettingsFromStored(Settings); }
   bool Save(const TKorSettings& settings) override;
 

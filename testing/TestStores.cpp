@@ -34,9 +34,12 @@ std::string MakeTempDir() {
 }
 
 #ifdef _WIN32
-void ClearCalvek() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Calvek"); }
-
 namespace {
+
+// The hives the registry store uses, in the 32-bit view it keeps its keys in.
+const std::pair<HKEY, const char*> kHives[] = {{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                                               {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}};
+constexpr REGSAM kView = KEY_WOW64_32KEY;
 
 void ReadRegistry(HKEY key, TRegNode& node) {
   for (DWORD i = 0;; ++i) {
@@ -59,7 +62,7 @@ void ReadRegistry(HKEY key, TRegNode& node) {
     if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
     HKEY sub = nullptr;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ | kView, &sub) != ERROR_SUCCESS) continue;
     ReadRegistry(sub, *node.Create(std::string(name, size)));
     RegCloseKey(sub);
   }
@@ -72,8 +75,8 @@ void WriteRegistry(HKEY key, const TRegNode& node) {
                    static_cast<DWORD>(value.Data.size()));
   for (const auto& [name, child] : node.Keys) {
     HKEY sub = nullptr;
-    if (RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &sub,
+                        nullptr) != ERROR_SUCCESS)
       throw std::runtime_error("cannot make the key " + name);
     WriteRegistry(sub, *child);
     RegCloseKey(sub);
@@ -84,6 +87,16 @@ constexpr char kCalvek[] = "SOFTWARE\\Calvek";
 
 }  // namespace
 
+void ClearCalvek() {
+  for (const auto& [hive, name] : kHives) {
+    HKEY software = nullptr;
+    if (RegOpenKeyExA(hive, "SOFTWARE", 0, KEY_ALL_ACCESS | kView, &software) != ERROR_SUCCESS)
+      continue;
+    RegDeleteTreeA(software, "Calvek");
+    RegCloseKey(software);
+  }
+}
+
 TStores RegistryStores(bool clear) {
   if (clear) ClearCalvek();
   auto store = std::make_shared<TRegistryStore>();
@@ -92,22 +105,24 @@ TStores RegistryStores(bool clear) {
   stores.Settings = store;
   stores.ReadKeys = [] {
     TRegNode root;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCalvek, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-      ReadRegistry(key, *root.Create(std::string("HKEY_LOCAL_MACHINE\\") + kCalvek));
+    for (const auto& [hive, name] : kHives) {
+      HKEY key = nullptr;
+      if (RegOpenKeyExA(hive, kCalvek, 0, KEY_READ | kView, &key) != ERROR_SUCCESS) continue;
+      ReadRegistry(key, *root.Create(std::string(name) + "\\" + kCalvek));
       RegCloseKey(key);
     }
     return root;
   };
   stores.WriteKeys = [](const TRegNode& root) {
     ClearCalvek();
-    const TRegNode* calvek = root.Find(std::string("HKEY_LOCAL_MACHINE\\") + kCalvek);
-    if (!calvek) return;
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCalvek, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    WriteRegistry(key, *calvek);
-    RegCloseKey(key);
+    for (const auto& [hive, name] : kHives) {
+      const TRegNode* calvek = root.Find(std::string(name) + "\\" + kCalvek);
+      if (!calvek) continue;
+      HKEY key = nullptr;
+      RegCreateKeyExA(hive, kCalvek, 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr);
+      WriteRegistry(key, *calvek);
+      RegCloseKey(key);
+    }
   };
   return stores;
 }

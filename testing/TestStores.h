@@ -16,7 +16,7 @@
 namespace korvel::test {
 
 // One store seen through both of its seams, and its keys as a tree (the
-// root holds HKEY_LOCAL_MACHINE), for tests that look at the layout a store
+// root holds HKEY_LOCAL_MACHINE, and HKEY_CURRENT_USER where a store has it), for tests that look at the layout a store
 // wrote or write what only a damaged or foreign store would hold.
 struct TStores {
   std::shared_ptr<TPasswordStore> Passwords;
@@ -36,8 +36,8 @@ TStores MemoryStores();
 // A file store at a path.
 TStores FileStores(const std::string& path);
 #ifdef _WIN32
-// The registry store; HKEY_LOCAL_MACHINE\SOFTWARE\Calvek removed first
-// unless `clear` is false.
+// The registry store; SOFTWARE\Calvek of both hives removed first unless
+// `clear` is false.
 TStores RegistryStores(bool clear = true);
 #endif
 
@@ -55,7 +55,8 @@ std::vector<TStoreKind> StoreKinds();
 // A fresh empty folder under the system's temporary folder.
 std::string MakeTempDir();
 #ifdef _WIN32
-// Removes HKEY_LOCAL_MACHINE\SOFTWARE\Calvek.
+// Removes SOFTWARE\Calvek of HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER in the
+// registry's 32-bit view, where the registry store keeps its keys.
 void ClearCalvek();
 #endif
 

@@ -35,6 +35,7 @@ const char kUsage[] =
     "  delete TAG              remove a client password\n"
     "  export [FILE]           the client passwords as a REGEDIT4 file (default: stdout)\n"
     "  import FILE [--yes]     replace the client passwords by those of an export file\n"
+    "  where                   where the client passwords are kept, and whose they are\n"
     "\n"
     "TYPE: matrix (positions from 1), matrix0 (positions from 0), md2, md5,\n"
     "nos-md5, itanet, flexnet or flexnet-digits. --store PATH uses the store file\n"
@@ -96,6 +97,11 @@ const std::map<std::string, std::string> kCommandHelp = {
      "\"Windows Registry Editor Version 5.00\" files of reg export. Nothing changes\n"
      "unless the whole file reads cleanly and every record is complete. On a\n"
      "terminal it asks first; --yes does not ask.\n"},
+    {"where",
+     "usage: korvel where\n"
+     "Tells where the client passwords are kept and whose list it is. On Windows\n"
+     "that is the list of every user of the computer, or, for an account that may\n"
+     "not change it, a copy of the account's own made by its first change.\n"},
 };
 
 struct TUsageError {
@@ -240,6 +246,7 @@ class TStoreAccess {
     return stored;
   }
   void Load(TClientPasswordList& records) { records.Assign(Load().Records); }
+  std::string Where() { return Store.Where(); }
 
   // Saves the list, all or nothing. With `expected`, only while the store
   // still holds it: false when another program changed it meanwhile.
@@ -326,6 +333,13 @@ int List(const TArguments& a, TStoreAccess& store, TConsole& io) {
     io.Out << i << '\t' << Escaped(r.Tag) << '\t' << TypeText(r) << '\t' << Escaped(r.Challenge)
            << '\n';
   }
+  return 0;
+}
+
+int Where(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {});
+  Positionals(a, 0, 0, "no arguments");
+  io.Out << store.Where();
   return 0;
 }
 
@@ -691,8 +705,9 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> st
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
     using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);
     static const std::map<std::string, TCommand> kCommands = {
-        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},      {"set", Set},
-        {"rename", Rename}, {"delete", Delete}, {"export", Export}, {"import", Import}};
+        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},
+        {"set", Set},       {"rename", Rename}, {"delete", Delete}, {"export", Export},
+        {"import", Import}, {"where", Where}};
     TStoreAccess access(*store, io);
     int status = kCommands.at(a.Command)(a, access, io);
     if (!io.Out.flush()) throw TFailure{"cannot write standard output"};

@@ -53,6 +53,9 @@ class TPasswordStore {
   // position of the first record that could not be written.
   virtual int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
                    std::string& problem) = 0;
+  // Where the store keeps the list, and whose list it is, in lines for the
+  // operator.
+  virtual std::string Where() = 0;
 };
 
 // ---- the layout both stores keep -----------------------------------------

@@ -32,6 +32,7 @@ class TFileStore final : public TPasswordStore, public TKorSettingsStore {
   bool Load(TStoredPasswords& stored, std::string& problem) override;
   int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
            std::string& problem) override;
+  std::string Where() override { return Path + " (a store file)\n"; }
   void Load(TKorSettings& settings) override;
   bool Save(const TKorSettings& settings) override;
 

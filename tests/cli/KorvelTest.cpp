@@ -283,11 +283,14 @@ TEST_P(Korvel, HelpAndVersion) {
   EXPECT_EQ(Run({"--version"}).Out, "korvel 3.0\n");
   EXPECT_NE(Run({"--help"}).Out.find("usage: korvel [--store PATH] COMMAND"), std::string::npos);
   for (const char* command :
-       {"reply", "list", "show", "add", "set", "rename", "delete", "export", "import"}) {
+       {"reply", "list", "show", "add", "set", "rename", "delete", "export", "import", "where"}) {
     TResult r = Run({command, "--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out.rfind(std::string("usage: korvel ") + command, 0), 0u) << command;
   }
+  EXPECT_EQ(Run({"where"}).Out, Store->Where());
+  const std::string file = Dir + "/other.reg";
+  EXPECT_EQ(Run({"--store", file, "where"}).Out, file + " (a store file)\n");
 }
 
 // A store with the three records that the import and failure tests start from.

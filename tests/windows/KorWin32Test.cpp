@@ -65,7 +65,8 @@ class Kor : public ::testing::Test {
   void StoreSettings(const TKorSettings& settings) { ASSERT_TRUE(Store->Save(settings)); }
   bool KorKeyExists() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKorKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKorKeyPath, 0, KEY_READ | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS)
       return false;
     RegCloseKey(key);
     return true;

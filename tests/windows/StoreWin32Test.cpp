@@ -9,8 +9,10 @@
 #include <functional>
 #include <cstdio>
 #include <random>
+#include <sstream>
 #include <thread>
 
+#include "Korvel.h"
 #include "PasswordStore.h"
 #include "RegistryStore.h"
 #include "ZORVAModule.h"
@@ -178,7 +180,8 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
   std::vector<TClientPassword> expected = Load(*store);
   ASSERT_EQ(expected.size(), 2000u);
   HKEY zorva = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kZorvaKeyPath, 0, KEY_READ, &zorva), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kZorvaKeyPath, 0, KEY_READ | KEY_WOW64_32KEY, &zorva),
+            ERROR_SUCCESS);
   HANDLE changed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::mt19937 random(4711);
   double saveMs = 0;
@@ -259,11 +262,139 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
   test::ClearCalvek();
 }
 
-// Runs korvel.exe with `input` through a pipe on its standard input; the
-// bytes it writes to the pipe on its standard output, as they are.
+// ---- accounts: what Windows lets an account do with HKEY_LOCAL_MACHINE ----
+
+enum class TMachine { Full, ReadOnly, None };
+
+// Refuses keys below HKEY_LOCAL_MACHINE as Windows refuses the account: a
+// standard user (or an administrator under UAC) may read but not write, some
+// keys not even be read. Every key is asked for in the 32-bit view.
+void ActAs(TMachine rights) {
+  SetRegistryAccessHook([rights](HKEY hive, REGSAM asked) -> LONG {
+    if (!(asked & KEY_WOW64_32KEY)) return ERROR_INVALID_PARAMETER;
+    if (hive != HKEY_LOCAL_MACHINE || rights == TMachine::Full) return ERROR_SUCCESS;
+    bool reading = (asked & ~static_cast<REGSAM>(KEY_READ | KEY_WOW64_32KEY)) == 0;
+    return rights == TMachine::ReadOnly && reading ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+  });
+}
+
+std::vector<std::string> TagsIn(const TRegNode& root, const std::string& hive) {
+  std::vector<std::string> tags;
+  if (const TRegNode* list =
+          root.Find(hive + "\\" + kZorvaKeyPath + "\\" + std::string(kClientPasswordsKey)))
+    for (const auto& [name, record] : list->Keys) tags.push_back(record->Text("Tag").value_or(""));
+  return tags;
+}
+
+struct TAccountCase {
+  const char* Name;
+  TMachine Rights;
+  bool OwnCopy;           // the account already has a copy under HKEY_CURRENT_USER
+  const char* Loaded;     // the first tag a load gives
+  const char* SavedIn;    // the hive a save writes to
+  const char* WhereSays;  // part of what `korvel where` tells
+};
+
+TEST(RegistryStoreAccounts, EachAccountReadsAndWritesTheListItMay) {
+  const TAccountCase cases[] = {
+      {"administrator", TMachine::Full, false, "m0", "HKEY_LOCAL_MACHINE",
+       "The list of every user of this computer.\n"},
+      {"standard user", TMachine::ReadOnly, false, "m0", "HKEY_CURRENT_USER",
+       "may read it but not change it"},
+      {"administrator with an own copy", TMachine::Full, true, "u0", "HKEY_CURRENT_USER",
+       "Your own list"},
+      {"standard user with an own copy", TMachine::ReadOnly, true, "u0", "HKEY_CURRENT_USER",
+       "Your own list"},
+  };
+  for (const TAccountCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    test::TStores stores = test::RegistryStores();
+    stores.EditKey(kKorKeyPath, [](TRegNode& kor) { kor.SetText(kHelpFileValue, "machine.hlp"); });
+    Store(*stores.Passwords, List(2, "m"));
+    if (c.OwnCopy) {
+      TRegNode root = stores.ReadKeys();
+      root.Create(std::string("HKEY_CURRENT_USER\\") + kZorvaKeyPath);
+      stores.WriteKeys(root);
+      ActAs(TMachine::ReadOnly);
+      Store(*stores.Passwords, List(1, "u"));
+    }
+    ActAs(c.Rights);
+    TStoredPasswords loaded;
+    std::string problem;
+    ASSERT_TRUE(stores.Passwords->Load(loaded, problem)) << problem;
+    ASSERT_EQ(loaded.Records.at(0).Tag, c.Loaded);
+    EXPECT_NE(stores.Passwords->Where().find(c.WhereSays), std::string::npos)
+        << stores.Passwords->Where();
+
+    // A conditional save of a changed list, and of changed settings.
+    TStoredPasswords next = List(3, "new");
+    EXPECT_EQ(stores.Passwords->Save(next, &loaded, problem), kAllWritten) << problem;
+    TKorSettings settings;
+    stores.Settings->Load(settings);
+    settings.Settings.TopmostWindow = 1;
+    EXPECT_TRUE(stores.Settings->Save(settings));
+
+    EXPECT_EQ(Tags(Load(*stores.Passwords)), (std::vector<std::string>{"new0", "new1", "new2"}));
+    TKorSettings reread;
+    stores.Settings->Load(reread);
+    EXPECT_EQ(reread.Settings.TopmostWindow, 1u);
+    EXPECT_EQ(reread.HelpFile, "machine.hlp");  // taken over with the settings
+    SetRegistryAccessHook(nullptr);
+    const TRegNode root = stores.ReadKeys();
+    EXPECT_EQ(TagsIn(root, c.SavedIn).size(), 3u);
+    if (std::string(c.SavedIn) == "HKEY_CURRENT_USER")
+      EXPECT_EQ(TagsIn(root, "HKEY_LOCAL_MACHINE"), (std::vector<std::string>{"m0", "m1"}));
+    else
+      EXPECT_FALSE(root.Find(std::string("HKEY_CURRENT_USER\\SOFTWARE\\Calvek")));
+  }
+  test::ClearCalvek();
+}
+
+// korvel explains a list it may not read instead of showing an empty one.
+TEST(RegistryStoreAccounts, KorvelReportsAListItMayNotRead) {
+  test::TStores stores = test::RegistryStores();
+  Store(*stores.Passwords, List(1, "m"));
+  ActAs(TMachine::None);
+  std::istringstream in;
+  std::ostringstream out, err;
+  cli::TConsole console{in, out, err, nullptr, nullptr};
+  EXPECT_EQ(cli::Run({"list"}, stores.Passwords, console), 1);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(cli::Run({"where"}, stores.Passwords, console), 0);
+  SetRegistryAccessHook(nullptr);
+  EXPECT_NE(out.str().find("; it cannot be read (access denied"), std::string::npos) << out.str();
+  EXPECT_NE(err.str().find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion cannot "
+                           "be read (access denied"),
+            std::string::npos)
+      << err.str();
+  test::ClearCalvek();
+}
+
+// 32-bit and 64-bit programs share one store: the registry's 32-bit view,
+// where a 32-bit ZORVA.DLL has always kept the list.
+TEST(RegistryStoreView, TheListLivesInThe32BitView) {
+  test::TStores stores = test::RegistryStores();
+  Store(*stores.Passwords, List(1, "v"));
+  HKEY key = nullptr;
+  EXPECT_EQ(
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Calvek\\ZORVA\\CurrentVersion", 0,
+                    KEY_READ | KEY_WOW64_64KEY, &key),
+      sizeof(void*) == 8 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+  if (key) RegCloseKey(key);
+  if (sizeof(void*) == 8) {
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kZorvaKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, &key),
+              ERROR_FILE_NOT_FOUND);
+  }
+  test::ClearCalvek();
+}
+
+// Runs korvel.exe (this build's, or `program`) with `input` through a pipe on
+// its standard input; the bytes it writes to the pipe on its standard
+// output, as they are.
 std::string Korvel(const std::vector<std::string>& args, const std::string& input,
-                   int* code = nullptr) {
-  std::vector<std::string> argv = {test::ProgramDir() + "\\korvel.exe"};
+                   int* code = nullptr, std::string program = {}) {
+  if (program.empty()) program = test::ProgramDir() + "\\korvel.exe";
+  std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
   test::TChildProcess korvel(argv);
   if (!korvel.Started()) return "(not started)";
@@ -309,6 +440,25 @@ TEST_F(KorvelPipes, ReplyAnswersEveryPipedLineAlsoAfterACtrlZ) {
             "15\n\n5\n");
   EXPECT_EQ(code, 0);
 }
+
+#ifdef KORVEL_WIN32_KORVEL
+// The 32-bit korvel.exe and the 64-bit one, run in one 64-bit Windows, see
+// one list, whichever of them writes it.
+TEST_F(KorvelPipes, The32BitAnd64BitKorvelShareOneList) {
+  const std::string korvel32 = KORVEL_WIN32_KORVEL;
+  if (!test::FileExists(korvel32)) GTEST_SKIP() << "no 32-bit build at " << korvel32;
+  int code = -1;
+  const std::string version = Korvel({"--version"}, "", &code, korvel32);
+  if (code != 0) GTEST_SKIP() << "the 32-bit korvel.exe cannot start here";
+  Korvel({"add", "from64", "--type", "md5", "--prompt", "A>"}, "pw\n", &code);
+  ASSERT_EQ(code, 0);
+  Korvel({"add", "from32", "--type", "md5", "--prompt", "B>"}, "pw\n", &code, korvel32);
+  ASSERT_EQ(code, 0);
+  const std::string both = "0\tfrom64\tMD5\tA>\n1\tfrom32\tMD5\tB>\n";
+  EXPECT_EQ(Korvel({"list"}, ""), both);
+  EXPECT_EQ(Korvel({"list"}, "", nullptr, korvel32), both);
+}
+#endif
 
 }  // namespace
 }  // namespace korvel

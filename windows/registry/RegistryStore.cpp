@@ -14,6 +14,11 @@ std::function<bool()>& WriteHook() {
   return hook;
 }
 
+std::function<LONG(HKEY, REGSAM)>& AccessHook() {
+  static std::function<LONG(HKEY, REGSAM)> hook;
+  return hook;
+}
+
 bool WriteAllowed() { return !WriteHook() || WriteHook()(); }
 
 // An open key, closed when it goes.
@@ -38,9 +43,12 @@ class TKey {
 
 // Keys are opened with the rights their use needs and no more: a standard
 // user, or an administrator under UAC, is refused full access to
-// HKEY_LOCAL_MACHINE even to read.
-constexpr REGSAM kReadRights = KEY_READ;
-constexpr REGSAM kWriteRights = KEY_READ | KEY_WRITE;
+// HKEY_LOCAL_MACHINE even to read. Every key is seen in the registry's 32-bit
+// view, where a 32-bit ZORVA.DLL (the build 32-bit callers load) has always
+// kept the list: 32-bit and 64-bit programs share one store.
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+constexpr REGSAM kReadRights = KEY_READ | kView;
+constexpr REGSAM kWriteRights = KEY_READ | KEY_WRITE | kView;
 
 TKey Open(HKEY parent, const std::string& path, REGSAM rights = kReadRights) {
   HKEY key = nullptr;
@@ -54,6 +62,30 @@ TKey Create(HKEY parent, const std::string& path) {
                                          kWriteRights, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return {};
   return TKey(key);
+}
+
+// A key right below a hive (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER), opened
+// or, with `create`, made. `error` tells why it is missing: the registry's
+// answer, ERROR_ACCESS_DENIED where the account's rights refuse it.
+TKey OpenInHive(HKEY hive, const std::string& path, bool create, LONG& error) {
+  REGSAM rights = create ? kWriteRights : kReadRights;
+  error = AccessHook() ? AccessHook()(hive, rights) : ERROR_SUCCESS;
+  if (error != ERROR_SUCCESS) return {};
+  if (create && !WriteAllowed()) {
+    error = ERROR_WRITE_FAULT;
+    return {};
+  }
+  HKEY key = nullptr;
+  error = create ? RegCreateKeyExA(hive, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights,
+                                   nullptr, &key, nullptr)
+                 : RegOpenKeyExA(hive, path.c_str(), 0, rights, &key);
+  if (error != ERROR_SUCCESS) return {};
+  return TKey(key);
+}
+
+TKey OpenInHive(HKEY hive, const std::string& path) {
+  LONG error = ERROR_SUCCESS;
+  return OpenInHive(hive, path, false, error);
 }
 
 std::vector<std::string> SubkeyNames(HKEY key) {
@@ -131,7 +163,7 @@ bool DeleteTree(HKEY parent, const std::string& path) {
   bool ok = true;
   for (const std::string& name : SubkeyNames(key.Get())) ok = DeleteTree(key.Get(), name) && ok;
   key = TKey();
-  return ok && WriteAllowed() && RegDeleteKeyA(parent, path.c_str()) == ERROR_SUCCESS;
+  return ok && WriteAllowed() && RegDeleteKeyExA(parent, path.c_str(), kView, 0) == ERROR_SUCCESS;
 }
 
 // Copies every value and subkey of `from` into `to`; false as soon as
@@ -173,8 +205,8 @@ class TStoreLock {
             std::to_string(GetLastError()) + ")";
       return;
     }
-    // The wait is bounded (a load also runs inside DllMain, where a program
-    // that holds the mutex must not hang the library's user).
+    // The wait is bounded: a program that holds the mutex must not hang the
+    // library's caller.
     DWORD ms = static_cast<DWORD>(std::clamp<long long>(wait.count(), 0, INFINITE - 1));
     DWORD result = WaitForSingleObject(Mutex, ms);
     // WAIT_ABANDONED: its holder ended without releasing it, and now we own it.
@@ -203,10 +235,82 @@ class TStoreLock {
   std::string Why;
 };
 
-void ReadPasswords(TStoredPasswords& stored) {
+// Where the client passwords and KOR's settings live: the machine-wide keys
+// under HKEY_LOCAL_MACHINE, or a per-user copy under HKEY_CURRENT_USER that a
+// save makes when the operator's account may not write the machine-wide key
+// (a standard user). Once the copy exists it is read and written, the
+// machine-wide key is left alone. Each kind has a copy of its own.
+struct THive {
+  HKEY Hive;
+  const char* Name;
+};
+const THive kMachine{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"};
+const THive kUser{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"};
+
+std::string KeyName(const THive& hive, const char* path) {
+  return std::string(hive.Name) + "\\" + path;
+}
+
+// Whether the account may write the key at `path`, or make it below the
+// nearest key that exists, without writing anything.
+bool MayWrite(HKEY hive, std::string path) {
+  for (;;) {
+    LONG error = AccessHook() ? AccessHook()(hive, kWriteRights) : ERROR_SUCCESS;
+    HKEY key = nullptr;
+    if (error == ERROR_SUCCESS) error = RegOpenKeyExA(hive, path.c_str(), 0, kWriteRights, &key);
+    if (key) RegCloseKey(key);
+    if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_SUCCESS;
+    std::size_t cut = path.rfind('\\');
+    if (cut == std::string::npos) return true;  // the hive itself takes new keys
+    path.resize(cut);
+  }
+}
+
+const THive& ReadHive(const char* path) {
+  LONG error = ERROR_SUCCESS;
+  return OpenInHive(kUser.Hive, path, false, error) ? kUser : kMachine;
+}
+
+std::string Refusal(LONG error) {
+  if (error == ERROR_ACCESS_DENIED) return "access denied: your account may not read it";
+  return "error " + std::to_string(error);
+}
+
+// The key a save writes into, made when missing: the one a load reads, or,
+// when that is the machine-wide key and the account may not write it, a new
+// per-user copy that first takes over the machine-wide key's values and
+// keys. A takeover cut short is removed again, so that the machine-wide key
+// stays the one read.
+TKey OpenForSaving(const char* path, std::string& problem) {
+  LONG error = ERROR_SUCCESS;
+  const THive& read = ReadHive(path);
+  TKey key = OpenInHive(read.Hive, path, true, error);
+  if (key || &read == &kUser || error != ERROR_ACCESS_DENIED) {
+    if (!key) problem = "the registry refused to write " + KeyName(read, path);
+    return key;
+  }
+  TKey copy = OpenInHive(kUser.Hive, path, true, error);
+  TKey machine = OpenInHive(kMachine.Hive, path, false, error);
+  if (copy && (!machine || CopyTree(machine.Get(), copy.Get()))) return copy;
+  copy = TKey();
+  DeleteTree(kUser.Hive, path);
+  problem = "your account may not write " + KeyName(kMachine, path) + ", and your own copy under " +
+            KeyName(kUser, path) + " could not be made";
+  return {};
+}
+
+// False when the key exists but cannot be read.
+bool ReadPasswords(TStoredPasswords& stored, std::string& problem) {
   stored = TStoredPasswords{};
-  TKey key = Open(HKEY_LOCAL_MACHINE, kZorvaKeyPath);
-  if (!key) return;
+  const THive& hive = ReadHive(kZorvaKeyPath);
+  LONG error = ERROR_SUCCESS;
+  TKey key = OpenInHive(hive.Hive, kZorvaKeyPath, false, error);
+  if (!key) {
+    if (error == ERROR_FILE_NOT_FOUND) return true;  // nothing stored yet
+    problem = "the client passwords in " + KeyName(hive, kZorvaKeyPath) + " cannot be read (" +
+              Refusal(error) + ")";
+    return false;
+  }
   TZorvaVersions& v = stored.Versions;
   v.MajorVersion = Dword(key.Get(), "MajorVersion").value_or(v.MajorVersion);
   v.MinorVersion = Dword(key.Get(), "MinorVersion").value_or(v.MinorVersion);
@@ -218,7 +322,7 @@ void ReadPasswords(TStoredPasswords& stored) {
   DWORD type = 0;
   if (!list || !Query(list.Get(), kSavingCopyComplete, type))
     list = Open(key.Get(), kClientPasswordsKey);
-  if (!list) return;
+  if (!list) return true;
   stored.HasList = true;
   for (const std::string& name : RecordKeyOrder(SubkeyNames(list.Get()))) {
     TKey record = Open(list.Get(), name);
@@ -227,6 +331,7 @@ void ReadPasswords(TStoredPasswords& stored) {
     stored.Records.push_back(
         RecordFromTexts(text("Tag"), text("Challenge"), text("String"), text("Type")));
   }
+  return true;
 }
 
 bool CompleteCopy(HKEY key) {
@@ -235,8 +340,8 @@ bool CompleteCopy(HKEY key) {
   return copy && Query(copy.Get(), kSavingCopyComplete, type);
 }
 
-int WritePasswords(const TStoredPasswords& stored) {
-  TKey key = Create(HKEY_LOCAL_MACHINE, kZorvaKeyPath);
+int WritePasswords(const TStoredPasswords& stored, std::string& problem) {
+  TKey key = OpenForSaving(kZorvaKeyPath, problem);
   if (!key) return kStoreNotWritable;
   const TZorvaVersions& v = stored.Versions;
   bool ok = SetDword(key.Get(), "MajorVersion", v.MajorVersion);
@@ -280,11 +385,35 @@ int WritePasswords(const TStoredPasswords& stored) {
 
 void SetRegistryWriteHook(std::function<bool()> hook) { WriteHook() = std::move(hook); }
 
+void SetRegistryAccessHook(std::function<LONG(HKEY hive, REGSAM rights)> hook) {
+  AccessHook() = std::move(hook);
+}
+
 bool TRegistryStore::Load(TStoredPasswords& stored, std::string& problem) {
   TStoreLock lock(false, LockWait);
-  problem = lock.Problem();
-  ReadPasswords(stored);
-  return true;
+  std::string why;
+  bool read = ReadPasswords(stored, why);
+  problem = why.empty() ? lock.Problem() : why;
+  return read;
+}
+
+std::string TRegistryStore::Where() {
+  const THive& hive = ReadHive(kZorvaKeyPath);
+  std::string where = KeyName(hive, kZorvaKeyPath) + " (the registry's 32-bit view)\n";
+  if (&hive == &kUser)
+    return where +
+           "Your own list: your account may not change the list of every user of this "
+           "computer, so it keeps a copy of its own.\n";
+  where += "The list of every user of this computer";
+  LONG error = ERROR_SUCCESS;
+  if (!OpenInHive(hive.Hive, kZorvaKeyPath, false, error) && error != ERROR_FILE_NOT_FOUND)
+    return where + "; it cannot be read (" + Refusal(error) + ").\n";
+  if (!MayWrite(hive.Hive, kZorvaKeyPath))
+    return where +
+           ". Your account may read it but not change it: your first change makes a "
+           "copy of your own under " +
+           KeyName(kUser, kZorvaKeyPath) + ".\n";
+  return where + ".\n";
 }
 
 int TRegistryStore::Save(const TStoredPasswords& next, const TStoredPasswords* expected,
@@ -296,18 +425,18 @@ int TRegistryStore::Save(const TStoredPasswords& next, const TStoredPasswords* e
   }
   if (expected) {
     TStoredPasswords current;
-    ReadPasswords(current);
+    if (!ReadPasswords(current, problem)) return kStoreNotWritable;
     if (!SameRecordsAndVersions(current, *expected)) return kStoreChanged;
   }
-  int result = WritePasswords(next);
-  if (result == kStoreNotWritable) problem = "the registry refused a write";
+  int result = WritePasswords(next, problem);
+  if (result == kStoreNotWritable && problem.empty()) problem = "the registry refused a write";
   return result;
 }
 
 void TRegistryStore::Load(TKorSettings& settings) {
   TStoreLock lock(false, LockWait);
   TKorStoredValues values;
-  if (TKey key = Open(HKEY_LOCAL_MACHINE, kKorKeyPath)) {
+  if (TKey key = OpenInHive(ReadHive(kKorKeyPath).Hive, kKorKeyPath)) {
     values.HasKey = true;
     TKey hotkey = Open(key.Get(), kHotkeyKey);
     values.HasHotkeyKey = static_cast<bool>(hotkey);
@@ -323,7 +452,8 @@ void TRegistryStore::Load(TKorSettings& settings) {
 bool TRegistryStore::Save(const TKorSettings& settings) {
   TStoreLock lock(true, LockWait);
   if (!lock.Locked()) return false;
-  TKey key = Create(HKEY_LOCAL_MACHINE, kKorKeyPath);
+  std::string problem;
+  TKey key = OpenForSaving(kKorKeyPath, problem);
   if (!key) return false;
   TKey hotkey = Create(key.Get(), kHotkeyKey);
   bool ok = true;

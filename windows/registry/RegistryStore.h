@@ -1,5 +1,8 @@
 // The registry store of the Windows builds: the client passwords and KOR's
-// settings under HKEY_LOCAL_MACHINE, written directly through advapi32.
+// settings under HKEY_LOCAL_MACHINE in the registry's 32-bit view (one store
+// for 32-bit and 64-bit programs), or, for an account that may not write
+// there, in a copy of its own under HKEY_CURRENT_USER; written directly
+// through advapi32.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +33,7 @@ class TRegistryStore final : public TPasswordStore, public TKorSettingsStore {
   // by its last value; until the save has finished, loads read the copy.
   int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
            std::string& problem) override;
+  std::string Where() override;
   void Load(TKorSettings& settings) override;
   bool Save(const TKorSettings& settings) override;
 
@@ -40,5 +44,10 @@ class TRegistryStore final : public TPasswordStore, public TKorSettingsStore {
 // Every registry write of a save passes through a hook that tests set, to
 // make a chosen one fail as the registry would. An empty hook lets all run.
 void SetRegistryWriteHook(std::function<bool()> hook);
+
+// Every key opened or made right below a hive passes through a hook that tests
+// set, to refuse it as Windows refuses an account without the rights: it
+// answers ERROR_SUCCESS to let the registry decide, or the error to give.
+void SetRegistryAccessHook(std::function<LONG(HKEY hive, REGSAM rights)> hook);
 
 }  // namespace korvel
