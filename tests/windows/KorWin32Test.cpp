@@ -10,6 +10,7 @@
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
 #include "Records.h"
+#include "ReplyFlow.h"
 #include "TestStores.h"
 #include "KorResources.h"
 #include "WinDialogSupport.h"
@@ -265,19 +266,33 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
   EXPECT_EQ(window.bottom - window.top,
             (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION));
 
-  Type(main, "typed before");
-  const std::string copied = "DB0XYZ} 3 1 4\r\nmore of the line";
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, copied.size() + 1);
-  std::memcpy(GlobalLock(block), copied.c_str(), copied.size() + 1);
-  GlobalUnlock(block);
-  SetClipboardData(CF_TEXT, block);
-  CloseClipboard();
-  ShowWindow(main, SW_MINIMIZE);
-  SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
-  EXPECT_FALSE(IsIconic(main));
-  EXPECT_EQ(Text(Edit(main)), copied);  // the whole clipboard text
+  // The clipboard's text as another program put it there, as long as it
+  // likes. (One without a terminating zero cannot come across here: Wine
+  // writes a zero over its last byte when it is put on the clipboard.)
+  const std::string line = "DB0XYZ} 3 1 4\r\nmore of the line";
+  const std::string longLine(300, '7');
+  const struct {
+    std::string Block, Pasted;
+  } cases[] = {
+      {line + '\0', line},                                       // the whole clipboard text
+      {line + '\0' + "after the zero", line},                    // up to the first zero
+      {longLine, longLine.substr(0, TLineEdit::kBufferLength)},  // what the input reads
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Pasted);
+    Type(main, "typed before");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, c.Block.size());
+    std::memcpy(GlobalLock(block), c.Block.data(), c.Block.size());
+    GlobalUnlock(block);
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+    ShowWindow(main, SW_MINIMIZE);
+    SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_EQ(Text(Edit(main)), c.Pasted);
+  }
 
   EmptyTheClipboard();
   Type(main, "kept");

@@ -285,14 +285,8 @@ void TMakePassFrame::CmAbout() {
 void TMakePassFrame::CmHelp() { WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTENTS, 0); }
 
 void TMakePassFrame::PasteChallenge() {
-  if (!OpenClipboard(Window)) return;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
-      Input->SetText(text);
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
+  // No more than the input reads: setting a window's text bypasses its limit.
+  if (auto text = ClipboardText(Window, TLineEdit::kBufferLength)) Input->SetText(*text);
 }
 
 // ---- the tiny caption ------------------------------------------------------
