@@ -427,6 +427,17 @@ HWND WaitForSplash() {
   return nullptr;
 }
 
+// Whether KOR's window is the foreground window with the keyboard focus in
+// its input, so that what the operator types goes there.
+bool TypingGoesToTheInput(HWND main) {
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
+  return GetForegroundWindow() == main &&
+         thread.hwndFocus == FindWindowExA(FindWindowExA(main, nullptr, "ComboBox", nullptr),
+                                           nullptr, "Edit", nullptr);
+}
+
 TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   auto kor = Start("");
   HWND splash = WaitForSplash();
@@ -444,6 +455,7 @@ TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   DWORD elapsed = GetTickCount() - shown;
   EXPECT_GE(elapsed, 4500u);
   EXPECT_LT(elapsed, 9000u);
+  EXPECT_TRUE(TypingGoesToTheInput(main));
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
 
@@ -455,6 +467,7 @@ TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   main = WaitMain();
   ASSERT_TRUE(main);
   EXPECT_LT(GetTickCount() - shown, 3000u);
+  EXPECT_TRUE(TypingGoesToTheInput(main));
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(quick->Wait(), 0);
 }

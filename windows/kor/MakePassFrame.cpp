@@ -113,12 +113,22 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   SetupWindow();
   ShowWindow(Window, SW_SHOWNORMAL);
   UpdateWindow(Window);
+  // The operator's typing goes to the input. The splash, on closing, made
+  // the hidden window active before the input existed, so the focus went
+  // nowhere then, and showing an active window does not set it again.
+  SetForegroundWindow(Window);
+  SetFocus(Input->Edit());
   return true;
 }
 
 void TMakePassFrame::SetupWindow() {
   // The splash comes first: the input does not exist yet, the window is not shown.
   if (!NoSplash) {
+    // Started by the operator, KOR may take the foreground now; this keeps
+    // that right past the splash (until the operator's input goes to another
+    // program), since closing the splash may hand the activation elsewhere
+    // while the window is still hidden.
+    AllowSetForegroundWindow(GetCurrentProcessId());
     TSplashDialog splash(TWindow{Window});
     splash.Execute();
   }
