@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
     err.rdbuf(consoleErr.get());
   }
   err.setf(std::ios::unitbuf);  // as std::cerr: each message at once
+  in.tie(&out);                 // as std::cin: the output so far is out before a read
   std::vector<std::string> args(argv + 1, argv + argc);
   korvel::cli::TConsole console{in, out, err, ReadPassword, CopyToClipboard};
   console.IsTerminal = _isatty(_fileno(stdin)) != 0;
