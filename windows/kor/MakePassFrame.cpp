@@ -113,9 +113,10 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   SetupWindow();
   ShowWindow(Window, SW_SHOWNORMAL);
   UpdateWindow(Window);
-  // The operator's typing goes to the input. The splash, on closing, made
-  // the hidden window active before the input existed, so the focus went
-  // nowhere then, and showing an active window does not set it again.
+  // The operator's typing goes to the input. Closing, the splash hands the
+  // activation to the hidden window before the input exists (the focus then
+  // goes nowhere, and showing an active window does not set it again) or to
+  // another program's window.
   SetForegroundWindow(Window);
   SetFocus(Input->Edit());
   return true;
