@@ -10,6 +10,7 @@
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
 #include "Records.h"
+#include "ReplyFlow.h"
 #include "TestStores.h"
 #include "KorResources.h"
 #include "WinDialogSupport.h"
@@ -266,19 +267,33 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
   EXPECT_EQ(window.bottom - window.top,
             (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION));
 
-  Type(main, "typed before");
-  const std::string copied = "DB0XYZ} 3 1 4\r\nmore of the line";
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, copied.size() + 1);
-  std::memcpy(GlobalLock(block), copied.c_str(), copied.size() + 1);
-  GlobalUnlock(block);
-  SetClipboardData(CF_TEXT, block);
-  CloseClipboard();
-  ShowWindow(main, SW_MINIMIZE);
-  SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
-  EXPECT_FALSE(IsIconic(main));
-  EXPECT_EQ(Text(Edit(main)), copied);  // the whole clipboard text
+  // The clipboard's text as another program put it there, as long as it
+  // likes. (One without a terminating zero cannot come across here: Wine
+  // writes a zero over its last byte when it is put on the clipboard.)
+  const std::string line = "DB0XYZ} 3 1 4\r\nmore of the line";
+  const std::string longLine(300, '7');
+  const struct {
+    std::string Block, Pasted;
+  } cases[] = {
+      {line + '\0', line},                                       // the whole clipboard text
+      {line + '\0' + "after the zero", line},                    // up to the first zero
+      {longLine, longLine.substr(0, TLineEdit::kBufferLength)},  // what the input reads
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Pasted);
+    Type(main, "typed before");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, c.Block.size());
+    std::memcpy(GlobalLock(block), c.Block.data(), c.Block.size());
+    GlobalUnlock(block);
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+    ShowWindow(main, SW_MINIMIZE);
+    SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_EQ(Text(Edit(main)), c.Pasted);
+  }
 
   EmptyTheClipboard();
   Type(main, "kept");
@@ -413,6 +428,17 @@ HWND WaitForSplash() {
   return nullptr;
 }
 
+// Whether KOR's window is the foreground window with the keyboard focus in
+// its input, so that what the operator types goes there.
+bool TypingGoesToTheInput(HWND main) {
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
+  return GetForegroundWindow() == main &&
+         thread.hwndFocus == FindWindowExA(FindWindowExA(main, nullptr, "ComboBox", nullptr),
+                                           nullptr, "Edit", nullptr);
+}
+
 TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   auto kor = Start("");
   HWND splash = WaitForSplash();
@@ -430,6 +456,7 @@ TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   DWORD elapsed = GetTickCount() - shown;
   EXPECT_GE(elapsed, 4500u);
   EXPECT_LT(elapsed, 9000u);
+  EXPECT_TRUE(TypingGoesToTheInput(main));
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
 
@@ -441,6 +468,7 @@ TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {
   main = WaitMain();
   ASSERT_TRUE(main);
   EXPECT_LT(GetTickCount() - shown, 3000u);
+  EXPECT_TRUE(TypingGoesToTheInput(main));
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(quick->Wait(), 0);
 }

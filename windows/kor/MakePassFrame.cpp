@@ -113,12 +113,23 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   SetupWindow();
   ShowWindow(Window, SW_SHOWNORMAL);
   UpdateWindow(Window);
+  // The operator's typing goes to the input. Closing, the splash hands the
+  // activation to the hidden window before the input exists (the focus then
+  // goes nowhere, and showing an active window does not set it again) or to
+  // another program's window.
+  SetForegroundWindow(Window);
+  SetFocus(Input->Edit());
   return true;
 }
 
 void TMakePassFrame::SetupWindow() {
   // The splash comes first: the input does not exist yet, the window is not shown.
   if (!NoSplash) {
+    // Started by the operator, KOR may take the foreground now; this keeps
+    // that right past the splash (until the operator's input goes to another
+    // program), since closing the splash may hand the activation elsewhere
+    // while the window is still hidden.
+    AllowSetForegroundWindow(GetCurrentProcessId());
     TSplashDialog splash(TWindow{Window});
     splash.Execute();
   }
@@ -285,14 +296,8 @@ void TMakePassFrame::CmAbout() {
 void TMakePassFrame::CmHelp() { WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTENTS, 0); }
 
 void TMakePassFrame::PasteChallenge() {
-  if (!OpenClipboard(Window)) return;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
-      Input->SetText(text);
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
+  // No more than the input reads: setting a window's text bypasses its limit.
+  if (auto text = ClipboardText(Window, TLineEdit::kBufferLength)) Input->SetText(*text);
 }
 
 // ---- the tiny caption ------------------------------------------------------
