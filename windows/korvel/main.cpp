@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <iostream>
 
 #include "Clipboard.h"
 #include "Korvel.h"
@@ -13,25 +12,20 @@
 
 namespace {
 
-bool ReadLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
-
-bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
+bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::string& password) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  if (!GetConsoleMode(input, &mode)) return ReadLine(in, password);  // not a console
-  err << "Password: " << std::flush;
+  if (!GetConsoleMode(input, &mode)) return in.ReadLine(password);  // not a console
+  err << "Password: ";
+  err.Flush();
   SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  bool ok = ReadLine(in, password);
+  bool ok = in.ReadLine(password);
   SetConsoleMode(input, mode);
   err << '\n';
   return ok;
 }
 
-bool CopyToClipboard(const std::string& text, std::ostream& err) {
+bool CopyToClipboard(const std::string& text, korvel::cli::TOutput& err) {
   if (korvel::PutTextOnClipboard(text, nullptr)) return true;
   err << "korvel: the reply could not be put on the clipboard\n";
   return false;
@@ -48,7 +42,9 @@ int main(int argc, char** argv) {
   if (GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR)
     _setmode(_fileno(stdin), _O_BINARY);
   std::vector<std::string> args(argv + 1, argv + argc);
-  korvel::cli::TConsole console{std::cin, std::cout, std::cerr, ReadPassword, CopyToClipboard};
+  korvel::cli::TFileInput in(stdin);
+  korvel::cli::TFileOutput out(stdout), err(stderr);
+  korvel::cli::TConsole console{in, out, err, ReadPassword, CopyToClipboard};
   console.IsTerminal = _isatty(_fileno(stdin)) != 0;
   std::shared_ptr<korvel::TPasswordStore> store = std::make_shared<korvel::TRegistryStore>();
   return korvel::cli::Run(args, store, console);
