@@ -22,15 +22,14 @@ struct TResult {
 
 TResult Run(const std::vector<std::string>& args, std::shared_ptr<korvel::TPasswordStore> store,
             const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
+  korvel::cli::TTextInput in(input);
+  korvel::cli::TTextOutput out, err;
   korvel::cli::TConsole console{in, out, err,
-                                [](std::istream& i, std::ostream&, std::string& password) {
-                                  return static_cast<bool>(std::getline(i, password));
-                                },
-                                [](const std::string&, std::ostream&) { return true; }};
+                                [](korvel::cli::TInput& i, korvel::cli::TOutput&,
+                                   std::string& password) { return i.ReadLine(password); },
+                                [](const std::string&, korvel::cli::TOutput&) { return true; }};
   int status = korvel::cli::Run(args, store, console);
-  return {status, out.str(), err.str()};
+  return {status, out.Text, err.Text};
 }
 
 void Write(const std::string& path, const std::string& bytes) {

@@ -1,7 +1,6 @@
 #include "Korvel.h"
 
 #include <cstdio>
-#include <iostream>
 #include <map>
 #include <optional>
 
@@ -309,16 +308,17 @@ int Reply(const TArguments& a, TStoreAccess& store, TConsole& io) {
       io.Err << "No password found!\n";
       return 1;
     }
-    io.Out << reply << '\n' << std::flush;
+    io.Out << reply << '\n';
+    io.Out.Flush();
     if (copy && !io.CopyToClipboard(reply, io.Err)) return 1;
     return 0;
   }
   int status = 0;
-  for (std::string line; std::getline(io.In, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (std::string line; io.In.ReadLine(line);) {
     std::string reply;
     if (answer(line, reply) && copy && !io.CopyToClipboard(reply, io.Err)) status = 1;
-    io.Out << reply << '\n' << std::flush;  // an empty line keeps answers in step
+    io.Out << reply << '\n';  // an empty line keeps answers in step
+    io.Out.Flush();
   }
   return status;
 }
@@ -472,8 +472,8 @@ int Export(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Positionals(a, 0, 1, "at most one FILE");
   std::string text = ExportText(store);
   if (a.Positional.empty() || a.Positional[0] == "-") {
-    io.Out << text << std::flush;
-    if (!io.Out) throw TFailure{"cannot write the export to standard output"};
+    io.Out << text;
+    if (!io.Out.Flush()) throw TFailure{"cannot write the export to standard output"};
     return 0;
   }
   const std::string& path = a.Positional[0];
@@ -628,15 +628,52 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
 
 }  // namespace
 
-bool AskYesNo(std::istream& in, std::ostream& err, const std::string& question) {
-  err << question << " [y/N] " << std::flush;
+bool AskYesNo(TInput& in, TOutput& err, const std::string& question) {
+  err << question << " [y/N] ";
+  err.Flush();
   std::string answer;
-  if (!std::getline(in, answer)) {
+  if (!in.ReadLine(answer)) {
     err << '\n';
     return false;
   }
-  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
   return EqualNoCase(answer, "y") || EqualNoCase(answer, "yes");
+}
+
+namespace {
+
+// Takes a line off `text` from `position`, without its LF or CR LF.
+bool TakeLine(const std::string& text, std::size_t& position, std::string& line) {
+  if (position >= text.size()) return false;
+  std::size_t end = text.find('\n', position);
+  std::size_t next = end == std::string::npos ? text.size() : end + 1;
+  if (end == std::string::npos) end = text.size();
+  line.assign(text, position, end - position);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  position = next;
+  return true;
+}
+
+}  // namespace
+
+bool TTextInput::ReadLine(std::string& line) { return TakeLine(Text, Position, line); }
+
+bool TFileInput::ReadLine(std::string& line) {
+  std::string text;
+  for (int c; (c = std::getc(File)) != EOF;) {
+    text += static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  std::size_t position = 0;
+  return TakeLine(text, position, line);
+}
+
+void TFileOutput::Write(std::string_view text) {
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), File) != text.size()) Failed = true;
+}
+
+bool TFileOutput::Flush() {
+  if (std::fflush(File) != 0 || std::ferror(File)) Failed = true;
+  return !Failed;
 }
 
 // Bytes of whole UTF-8 characters stay as they are (but for the C1 controls,
@@ -710,7 +747,7 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> st
         {"import", Import}, {"where", Where}};
     TStoreAccess access(*store, io);
     int status = kCommands.at(a.Command)(a, access, io);
-    if (!io.Out.flush()) throw TFailure{"cannot write standard output"};
+    if (!io.Out.Flush()) throw TFailure{"cannot write standard output"};
     return status;
   } catch (const TUsageError& e) {
     io.Err << "korvel: " << e.Message << '\n';

@@ -6,19 +6,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <iterator>
 
 #include "Korvel.h"
 #include "FileStore.h"
 
 namespace {
-
-bool ReadLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
 
 // The terminal's settings while echo is off, for the handlers below.
 termios gSavedTerminal{};
@@ -36,9 +29,9 @@ extern "C" void RestoreTerminalAndRaise(int signal) {
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
+bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::string& password) {
   termios saved{};
-  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return ReadLine(in, password);
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return in.ReadLine(password);
   gSavedTerminal = saved;
   struct sigaction restore {};
   restore.sa_handler = RestoreTerminalAndRaise;
@@ -53,8 +46,9 @@ bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  err << "Password: " << std::flush;
-  bool ok = ReadLine(in, password);
+  err << "Password: ";
+  err.Flush();
+  bool ok = in.ReadLine(password);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
   for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
     sigaction(kEndingSignals[i], &previous[i], nullptr);
@@ -68,7 +62,7 @@ bool Have(const char* program) {
 }
 
 // Through wl-copy on Wayland or xclip on X, whichever this desktop has.
-bool CopyToClipboard(const std::string& text, std::ostream& err) {
+bool CopyToClipboard(const std::string& text, korvel::cli::TOutput& err) {
   const char* command = nullptr;
   if (std::getenv("WAYLAND_DISPLAY") && Have("wl-copy"))
     command = "wl-copy";
@@ -90,7 +84,9 @@ bool CopyToClipboard(const std::string& text, std::ostream& err) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  korvel::cli::TConsole console{std::cin, std::cout, std::cerr, ReadPassword, CopyToClipboard};
+  korvel::cli::TFileInput in(stdin);
+  korvel::cli::TFileOutput out(stdout), err(stderr);
+  korvel::cli::TConsole console{in, out, err, ReadPassword, CopyToClipboard};
   console.IsTerminal = isatty(STDIN_FILENO) != 0;
   std::shared_ptr<korvel::TPasswordStore> store = korvel::MakeDefaultFileStore();
   return korvel::cli::Run(args, store, console);

@@ -39,22 +39,20 @@ std::string& Copied() {
 // prompt fed from `input`; no terminal to ask questions on.
 TResult RunOn(std::shared_ptr<TPasswordStore> store, std::vector<std::string> args,
               const std::string& input = "",
-              bool (*readPassword)(std::istream&, std::ostream&, std::string&) = nullptr) {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  cli::TConsole console{
-      in, out, err,
-      readPassword
-          ? readPassword
-          : +[](std::istream& i, std::ostream&,
-                std::string& password) { return static_cast<bool>(std::getline(i, password)); },
-      [](const std::string& text, std::ostream&) {
-        Copied() = text;
-        return true;
-      }};
+              bool (*readPassword)(cli::TInput&, cli::TOutput&, std::string&) = nullptr) {
+  cli::TTextInput in(input);
+  cli::TTextOutput out, err;
+  cli::TConsole console{in, out, err,
+                        readPassword ? readPassword
+                                     : +[](cli::TInput& i, cli::TOutput&,
+                                           std::string& password) { return i.ReadLine(password); },
+                        [](const std::string& text, cli::TOutput&) {
+                          Copied() = text;
+                          return true;
+                        }};
   console.IsTerminal = false;
   int status = cli::Run(args, std::move(store), console);
-  return {status, out.str(), err.str()};
+  return {status, out.Text, err.Text};
 }
 
 class Korvel : public ::testing::TestWithParam<TStoreKind> {
@@ -456,19 +454,19 @@ TEST(KorvelImport, OnATerminalItAsksBeforeItReplacesTheList) {
   for (const Case& c : cases) {
     auto store = ThreeRecords();
     const TStoredPasswords before = store->Passwords;
-    std::istringstream in;
-    std::ostringstream out, err;
+    cli::TTextInput in("");
+    cli::TTextOutput out, err;
     cli::TConsole console{in, out, err, nullptr, nullptr, c.Terminal,
-                          c.Yes ? +[](std::istream&, std::ostream&, const std::string& q) {
+                          c.Yes ? +[](cli::TInput&, cli::TOutput&, const std::string& q) {
                             asked = q;
                             return true;
                           }
-                                : +[](std::istream&, std::ostream&, const std::string& q) {
+                                : +[](cli::TInput&, cli::TOutput&, const std::string& q) {
                                     asked = q;
                                     return false;
                                   }};
     asked.clear();
-    EXPECT_EQ(cli::Run(c.Args, store, console), c.Status) << err.str();
+    EXPECT_EQ(cli::Run(c.Args, store, console), c.Status) << err.Text;
     EXPECT_EQ(asked, c.Question);
     EXPECT_EQ(store->Passwords == before, c.Status != 0);
   }
@@ -580,11 +578,11 @@ TEST(KorvelFailures, NothingIsLockedWhileThePasswordIsAskedFor) {
   static int prompts, unlocked;
   path = test::MakeTempDir() + "/store.reg";
   auto store = std::make_shared<TFileStore>(path);
-  auto atPrompt = +[](std::istream& in, std::ostream&, std::string& password) {
+  auto atPrompt = +[](cli::TInput& in, cli::TOutput&, std::string& password) {
     ++prompts;
     if (fileio::TFileLock(path + ".lock", true, true, std::chrono::milliseconds(0)).Locked())
       ++unlocked;
-    return static_cast<bool>(std::getline(in, password));
+    return in.ReadLine(password);
   };
   prompts = unlocked = 0;
   EXPECT_EQ(RunOn(store, {"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n", atPrompt).Status,
@@ -737,12 +735,12 @@ TEST(KorvelImport, ReadsOnlyWholeExportFiles) {
 #endif
 
 TEST(KorvelExport, AFailingStandardOutputIsAFailure) {
-  std::istringstream in;
-  std::ostream out(nullptr);  // every write fails
-  std::ostringstream err;
+  cli::TTextInput in("");
+  cli::TTextOutput out, err;
+  out.Fails = true;
   cli::TConsole console{in, out, err, nullptr, nullptr, false};
   EXPECT_EQ(cli::Run({"export"}, ThreeRecords(), console), 1);
-  EXPECT_EQ(err.str(), "korvel: cannot write the export to standard output\n");
+  EXPECT_EQ(err.Text, "korvel: cannot write the export to standard output\n");
 }
 
 TEST(KorvelShow, ControlCharactersAreShownEscaped) {

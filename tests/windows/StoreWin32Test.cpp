@@ -355,18 +355,18 @@ TEST(RegistryStoreAccounts, KorvelReportsAListItMayNotRead) {
   test::TStores stores = test::RegistryStores();
   Store(*stores.Passwords, List(1, "m"));
   ActAs(TMachine::None);
-  std::istringstream in;
-  std::ostringstream out, err;
+  cli::TTextInput in("");
+  cli::TTextOutput out, err;
   cli::TConsole console{in, out, err, nullptr, nullptr};
   EXPECT_EQ(cli::Run({"list"}, stores.Passwords, console), 1);
-  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(out.Text, "");
   EXPECT_EQ(cli::Run({"where"}, stores.Passwords, console), 0);
   SetRegistryAccessHook(nullptr);
-  EXPECT_NE(out.str().find("; it cannot be read (access denied"), std::string::npos) << out.str();
-  EXPECT_NE(err.str().find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion cannot "
-                           "be read (access denied"),
+  EXPECT_NE(out.Text.find("; it cannot be read (access denied"), std::string::npos) << out.Text;
+  EXPECT_NE(err.Text.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion cannot "
+                          "be read (access denied"),
             std::string::npos)
-      << err.str();
+      << err.Text;
   test::ClearCalvek();
 }
 

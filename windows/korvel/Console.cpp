@@ -6,22 +6,18 @@
 
 namespace korvel {
 
-TConsoleOutput::int_type TConsoleOutput::overflow(int_type c) {
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  const char ch = traits_type::to_char_type(c);
-  return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
-}
-
-std::streamsize TConsoleOutput::xsputn(const char* text, std::streamsize count) {
-  Pending.append(text, static_cast<std::size_t>(count));
+void TConsoleOutput::Write(std::string_view text) {
+  Pending.append(text);
   std::size_t lineEnd = Pending.rfind('\n');
-  if (lineEnd != std::string::npos && !Write(lineEnd + 1)) return 0;
-  return count;
+  if (lineEnd != std::string::npos && !WriteOut(lineEnd + 1)) Failed = true;
 }
 
-int TConsoleOutput::sync() { return Write(Pending.size()) ? 0 : -1; }
+bool TConsoleOutput::Flush() {
+  if (!WriteOut(Pending.size())) Failed = true;
+  return !Failed;
+}
 
-bool TConsoleOutput::Write(std::size_t count) {
+bool TConsoleOutput::WriteOut(std::size_t count) {
   const std::wstring wide = Widen(Pending.substr(0, count), CP_ACP);
   Pending.erase(0, count);
   // In pieces: older consoles refuse a single write much larger than this.
@@ -44,7 +40,20 @@ bool TConsoleInput::TakeLoss() {
   return lost;
 }
 
-TConsoleInput::int_type TConsoleInput::underflow() {
+bool TConsoleInput::ReadLine(std::string& line) {
+  std::size_t end;
+  while ((end = Buffer.find('\n')) == std::string::npos)
+    if (!Fill()) break;
+  if (Buffer.empty()) return false;
+  if (end == std::string::npos) end = Buffer.size() - 1;  // a last line without its end
+  line.assign(Buffer, 0, Buffer[end] == '\n' ? end : end + 1);
+  Buffer.erase(0, end + 1);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+bool TConsoleInput::Fill() {
+  if (Tied) Tied->Flush();
   while (!Ended) {
     wchar_t typed[1024];
     DWORD got = 0;
@@ -66,22 +75,21 @@ TConsoleInput::int_type TConsoleInput::underflow() {
     for (std::size_t i = 0; i < text.size(); ++i)
       if (!(text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')) line += text[i];
     bool lost = false;
-    Buffer = Narrow(line, CP_ACP, &lost);
+    std::string narrow = Narrow(line, CP_ACP, &lost);
     Lost = Lost || lost;
-    if (!Buffer.empty()) {
-      setg(Buffer.data(), Buffer.data(), Buffer.data() + Buffer.size());
-      return traits_type::to_int_type(Buffer.front());
+    if (!narrow.empty()) {
+      Buffer += narrow;
+      return true;
     }
   }
   if (!Held.empty()) {  // a last CR or half pair, kept for a read that never came
     bool lost = false;
-    Buffer = Narrow(Held, CP_ACP, &lost);
+    Buffer += Narrow(Held, CP_ACP, &lost);
     Lost = Lost || lost;
     Held.clear();
-    setg(Buffer.data(), Buffer.data(), Buffer.data() + Buffer.size());
-    return traits_type::to_int_type(Buffer.front());
+    return true;
   }
-  return traits_type::eof();
+  return false;
 }
 
 }  // namespace korvel

@@ -8,45 +8,45 @@
 
 #include <windows.h>
 
-#include <streambuf>
 #include <string>
+
+#include "Korvel.h"
 
 namespace korvel {
 
 // Writes to a console. Text goes out at each line end and at a flush, so a
 // character is never split between two writes.
-class TConsoleOutput final : public std::streambuf {
+class TConsoleOutput final : public cli::TOutput {
  public:
   explicit TConsoleOutput(HANDLE console) : Console(console) {}
-  ~TConsoleOutput() override { sync(); }
-
- protected:
-  int_type overflow(int_type c) override;
-  std::streamsize xsputn(const char* text, std::streamsize count) override;
-  int sync() override;
+  ~TConsoleOutput() override { Flush(); }
+  void Write(std::string_view text) override;
+  bool Flush() override;
 
  private:
-  bool Write(std::size_t count);  // the first `count` bytes of Pending
+  bool WriteOut(std::size_t count);  // the first `count` bytes of Pending
 
   HANDLE Console;
   std::string Pending;
+  bool Failed = false;
 };
 
 // Reads typed lines from a console, ending at a Ctrl-Z as text-mode input
-// does; a line end arrives as "\n".
-class TConsoleInput final : public std::streambuf {
+// does. What `tied` holds goes out before each read, so a prompt is seen.
+class TConsoleInput final : public cli::TInput {
  public:
-  explicit TConsoleInput(HANDLE console) : Console(console) {}
+  TConsoleInput(HANDLE console, cli::TOutput* tied) : Console(console), Tied(tied) {}
   HANDLE Handle() const { return Console; }
+  bool ReadLine(std::string& line) override;
   // Whether a character typed since the last call had no place in the ANSI
   // code page (and so came in as '?').
   bool TakeLoss();
 
- protected:
-  int_type underflow() override;
-
  private:
+  bool Fill();  // reads on into Buffer; false at the end of the input
+
   HANDLE Console;
+  cli::TOutput* Tied;
   std::string Buffer;
   std::wstring Held;  // a CR or the first half of a pair that may go on in the next read
   bool Ended = false;

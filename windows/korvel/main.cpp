@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <iostream>
 #include <memory>
 
 #include "Clipboard.h"
@@ -14,12 +13,6 @@
 #include "RegistryStore.h"
 
 namespace {
-
-bool ReadLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
 
 // The console's input mode before echo went off at the prompt, for Ctrl-C.
 HANDLE gPromptInput = nullptr;
@@ -33,17 +26,18 @@ BOOL WINAPI RestoreEchoAndEnd(DWORD) {
   return FALSE;
 }
 
-bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
-  auto* console = dynamic_cast<korvel::TConsoleInput*>(in.rdbuf());
+bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::string& password) {
+  auto* console = dynamic_cast<korvel::TConsoleInput*>(&in);
   DWORD mode = 0;
-  if (!console || !GetConsoleMode(console->Handle(), &mode)) return ReadLine(in, password);
+  if (!console || !GetConsoleMode(console->Handle(), &mode)) return in.ReadLine(password);
   gPromptInput = console->Handle();
   gPromptMode = mode;
   SetConsoleCtrlHandler(RestoreEchoAndEnd, TRUE);
   SetConsoleMode(console->Handle(), mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  err << "Password: " << std::flush;
+  err << "Password: ";
+  err.Flush();
   console->TakeLoss();  // only this line counts
-  bool ok = ReadLine(in, password);
+  bool ok = in.ReadLine(password);
   const bool lost = console->TakeLoss();
   SetConsoleMode(console->Handle(), mode);
   SetConsoleCtrlHandler(RestoreEchoAndEnd, FALSE);
@@ -58,7 +52,7 @@ bool ReadPassword(std::istream& in, std::ostream& err, std::string& password) {
   return ok;
 }
 
-bool CopyToClipboard(const std::string& text, std::ostream& err) {
+bool CopyToClipboard(const std::string& text, korvel::cli::TOutput& err) {
   if (korvel::PutTextOnClipboard(text, nullptr)) return true;
   err << "korvel: the reply could not be put on the clipboard\n";
   return false;
@@ -75,34 +69,32 @@ int main(int argc, char** argv) {
   // A console gets and gives characters (see Console.h). Elsewhere bytes pass
   // as they are, as on Linux: in text mode the C library would turn the CR
   // LF of an export into CR CR LF and end piped input at its first Ctrl-Z.
-  std::unique_ptr<korvel::TConsoleInput> consoleIn;
-  std::unique_ptr<korvel::TConsoleOutput> consoleOut, consoleErr;
-  std::istream in(std::cin.rdbuf());
-  std::ostream out(std::cout.rdbuf()), err(std::cerr.rdbuf());
-  if (IsConsole(STD_INPUT_HANDLE)) {
-    consoleIn = std::make_unique<korvel::TConsoleInput>(GetStdHandle(STD_INPUT_HANDLE));
-    in.rdbuf(consoleIn.get());
-  } else if (GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR) {
-    _setmode(_fileno(stdin), _O_BINARY);
-  }
+  std::unique_ptr<korvel::cli::TInput> in;
+  std::unique_ptr<korvel::cli::TOutput> out, err;
   if (IsConsole(STD_OUTPUT_HANDLE)) {
-    consoleOut = std::make_unique<korvel::TConsoleOutput>(GetStdHandle(STD_OUTPUT_HANDLE));
-    out.rdbuf(consoleOut.get());
+    out = std::make_unique<korvel::TConsoleOutput>(GetStdHandle(STD_OUTPUT_HANDLE));
   } else {
     _setmode(_fileno(stdout), _O_BINARY);
+    out = std::make_unique<korvel::cli::TFileOutput>(stdout);
   }
-  if (IsConsole(STD_ERROR_HANDLE)) {
-    consoleErr = std::make_unique<korvel::TConsoleOutput>(GetStdHandle(STD_ERROR_HANDLE));
-    err.rdbuf(consoleErr.get());
+  if (IsConsole(STD_ERROR_HANDLE))
+    err = std::make_unique<korvel::TConsoleOutput>(GetStdHandle(STD_ERROR_HANDLE));
+  else
+    err = std::make_unique<korvel::cli::TFileOutput>(stderr);
+  if (IsConsole(STD_INPUT_HANDLE)) {
+    // The output so far goes out before a read, so every prompt is seen.
+    in = std::make_unique<korvel::TConsoleInput>(GetStdHandle(STD_INPUT_HANDLE), out.get());
+  } else {
+    if (GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR)
+      _setmode(_fileno(stdin), _O_BINARY);
+    in = std::make_unique<korvel::cli::TFileInput>(stdin);
   }
-  err.setf(std::ios::unitbuf);  // as std::cerr: each message at once
-  in.tie(&out);                 // as std::cin: the output so far is out before a read
   std::vector<std::string> args(argv + 1, argv + argc);
-  korvel::cli::TConsole console{in, out, err, ReadPassword, CopyToClipboard};
+  korvel::cli::TConsole console{*in, *out, *err, ReadPassword, CopyToClipboard};
   console.IsTerminal = _isatty(_fileno(stdin)) != 0;
   std::shared_ptr<korvel::TPasswordStore> store = std::make_shared<korvel::TRegistryStore>();
   int status = korvel::cli::Run(args, store, console);
-  out.flush();
-  err.flush();
+  out->Flush();
+  err->Flush();
   return status;
 }

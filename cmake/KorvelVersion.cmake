@@ -1,0 +1,21 @@
+# korvel_version_resource(TARGET FILE_NAME DESCRIPTION [ICON PATH]): gives a
+# Windows target a VERSIONINFO resource from the project's version (set once,
+# in project()), and with ICON the program's icon as icon group 100.
+function(korvel_version_resource target file_name description)
+  cmake_parse_arguments(ARG "" "ICON" "" ${ARGN})
+  set(KORVEL_FILE_NAME ${file_name})
+  set(KORVEL_DESCRIPTION ${description})
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(KORVEL_FILE_TYPE VFT_DLL)
+  else()
+    set(KORVEL_FILE_TYPE VFT_APP)
+  endif()
+  set(KORVEL_EXTRA_RESOURCES "")
+  if(ARG_ICON)
+    set(KORVEL_EXTRA_RESOURCES "100 ICON \"${ARG_ICON}\"")
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/windows/version/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
