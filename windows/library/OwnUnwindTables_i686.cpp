@@ -6,10 +6,10 @@
 // that GCC links into every module (crtbegin.o) registers them at load: with
 // the unwinder of libgcc_s_dw2-1.dll when the process has loaded that DLL,
 // else with the module's own. ZORVA links libgcc statically, so in a host
-// built with the shared libgcc its tables went to the host's unwinder while
-// its own unwinder, the one its throws use, had none: any exception thrown in
+// built with the shared libgcc its tables go to the host's unwinder while its
+// own unwinder, the one its throws use, has none: any exception thrown in
 // ZORVA, even one caught a few lines further on (std::bad_alloc in an export),
-// ended in std::terminate and took the host down.
+// would end in std::terminate and take the host down.
 //
 // So when ZORVA's own unwinder finds no table for ZORVA's own code, the module
 // registers its whole .eh_frame section with it too. The check runs after
