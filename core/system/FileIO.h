@@ -56,6 +56,8 @@ bool IsSpecialFile(const std::string& path);
 bool WriteSpecialFile(const std::string& path, const std::string& bytes,
                       std::string* problem = nullptr);
 
+// Who may use a replacement's new file. On Windows both modes make it the
+// current user's alone (a protected DACL with one ACE, for the process's user).
 enum class TNewFileMode {
   // The owner of the file replaced and its owner permissions (group and
   // others never get any); owner-only when new.

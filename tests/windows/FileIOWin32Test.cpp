@@ -2,8 +2,12 @@
 // replacement refuses or leaves behind, and the lock's bounded wait.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "FileIO.h"
 #include "FileStore.h"
@@ -77,6 +81,60 @@ TEST(WindowsFileIO, AReplacementIsWholeOrNothingAndLeavesNoTemporaryBehind) {
   EXPECT_FALSE(test::FileExists(dir + "\\.store.reg.tmp-abc123"));
   EXPECT_TRUE(test::FileExists(dir + "\\.store.reg.tmp-abc"));
   EXPECT_EQ(test::ReadFileBytes(path), "second");
+}
+
+// A scanner holds the old file for 100 ms without FILE_SHARE_DELETE: the
+// rename over it waits. Whatever the folder hands down, the new file's DACL
+// gives the user alone all access.
+TEST(WindowsFileIO, AReplacementWaitsForAScannerAndIsTheUsersAlone) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  char user[256];
+  DWORD size = sizeof user;
+  char* sid = nullptr;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, size, &size));
+  ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+  const std::string owner = std::string("(A;;FA;;;") + sid + ")";
+  LocalFree(sid);
+  CloseHandle(token);
+  // Wine keeps no DACL of a file's own: it shows one made from the Unix mode
+  // the descriptor became, SYSTEM and the owner always, Everyone when others
+  // may read.
+  const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
+
+  const std::string path = test::MakeTempDir() + "\\store.reg";
+  for (TNewFileMode mode : {TNewFileMode::OwnerOnly, TNewFileMode::KeepExisting}) {
+    test::WriteFileBytes(path, "old");
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread scanner([held] {
+      Sleep(100);
+      CloseHandle(held);
+    });
+    std::string why;
+    bool replaced = ReplaceWholeFile(path, "new", mode, &why);
+    scanner.join();
+    ASSERT_TRUE(replaced) << why;
+    EXPECT_EQ(test::ReadFileBytes(path), "new");
+
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, nullptr, nullptr, &descriptor),
+              DWORD{ERROR_SUCCESS});
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    char* text = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+    const std::string dacl = text;
+    LocalFree(text);
+    LocalFree(descriptor);
+    EXPECT_EQ(dacl.substr(std::min(dacl.find('('), dacl.size())),
+              wine ? "(A;;FA;;;SY)" + owner : owner);
+    EXPECT_TRUE(wine || (control & SE_DACL_PROTECTED)) << dacl;
+  }
 }
 
 TEST(WindowsFileIO, LocksShareReadersAndWaitForAWriterABoundedTime) {

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -82,6 +83,62 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     done += written;
   }
   return true;
+}
+
+// A security descriptor whose protected DACL grants the current user (the
+// process token's) all access and nobody else any: no ACE is inherited from
+// the folder, so a store or an export in a folder that others may read stays
+// the user's alone, as with mode 0600 elsewhere.
+class TOwnerOnly {
+ public:
+  TOwnerOnly() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::string buffer(size, '\0');
+    char* sid = nullptr;
+    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+      const std::string sddl = std::string("D:P(A;;FA;;;") + sid + ")";
+      ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                           &Descriptor, nullptr);
+    }
+    DWORD error = GetLastError();
+    if (sid) LocalFree(sid);
+    CloseHandle(token);
+    SetLastError(error);
+  }
+  ~TOwnerOnly() {
+    if (Descriptor) LocalFree(Descriptor);
+  }
+  TOwnerOnly(const TOwnerOnly&) = delete;
+  TOwnerOnly& operator=(const TOwnerOnly&) = delete;
+  // Null when the descriptor could not be made (the last error says why).
+  SECURITY_ATTRIBUTES* Attributes() {
+    Sa = {sizeof Sa, Descriptor, FALSE};
+    return Descriptor ? &Sa : nullptr;
+  }
+
+ private:
+  PSECURITY_DESCRIPTOR Descriptor = nullptr;
+  SECURITY_ATTRIBUTES Sa{};
+};
+
+// Antivirus scanners and the search indexer open a file that was just written
+// for a moment, often without FILE_SHARE_DELETE; a rename over it fails with a
+// sharing violation or "access denied" until they let go. Tried again every
+// 20 ms for about a second; then the error stands.
+bool RenameOver(const std::string& from, const std::string& to) {
+  for (int waited = 0;; waited += 20) {
+    // MOVEFILE_WRITE_THROUGH returns once the rename itself is on disk.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || waited >= 1000)
+      return false;
+    Sleep(20);
+  }
 }
 
 }  // namespace
@@ -181,8 +238,8 @@ bool WriteSpecialFile(const std::string& path, const std::string& bytes, std::st
   return ok;
 }
 
-// On Windows the new file takes the permissions its folder hands down, as the
-// file it replaces did; `mode` has no owner or mode bits to carry over.
+// On Windows the new file is always the current user's alone (TOwnerOnly):
+// `mode` has no owner or mode bits to carry over here.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFileMode,
                       std::string* problem) {
   auto fail = [&](std::string why) {
@@ -202,11 +259,14 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
   const std::string base = Join(Dirname(path), TempPrefix(path));
   std::string temp;
   HANDLE file = INVALID_HANDLE_VALUE;
+  TOwnerOnly ownerOnly;
+  if (!ownerOnly.Attributes())
+    return fail(Reason("cannot make the owner-only permissions of a new " + path, GetLastError()));
   if (Step(TFileStep::CreateTemp, path)) {
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
       temp = base + UniqueSuffix();
-      file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+      file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, ownerOnly.Attributes(), CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
           GetLastError() != ERROR_ALREADY_EXISTS)
         break;
@@ -228,10 +288,7 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
     ok = false;
     why = Reason("cannot write beside " + path, GetLastError());
   }
-  // MOVEFILE_WRITE_THROUGH returns once the rename itself is on disk.
-  if (ok && !(Step(TFileStep::Rename, path) &&
-              MoveFileExA(temp.c_str(), path.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
+  if (ok && !(Step(TFileStep::Rename, path) && RenameOver(temp, path))) {
     ok = false;
     why = Reason("cannot put the new " + path + " in place", GetLastError());
   }
