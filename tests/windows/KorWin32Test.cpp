@@ -508,6 +508,74 @@ TEST(KorHelpPages, EveryTopicsPageIsBesideKorAndReachesItsSection) {
   }
 }
 
+// Opening an .html file runs a command of the test's instead of a browser:
+// it writes the file's name into a file of its own.
+class OpenedPages {
+ public:
+  OpenedPages() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    Record = std::string(temp) + "korvel-opened-page.txt";
+    DeleteFileA(Record.c_str());
+    char old[256] = "";
+    LONG size = sizeof old;
+    HadType = RegQueryValueA(HKEY_CLASSES_ROOT, ".html", old, &size) == ERROR_SUCCESS;
+    OldType = old;
+    Set(".html", kClass);
+    Set(std::string(kClass) + "\\shell\\open\\command", "cmd.exe /c echo %1>\"" + Record + "\"");
+  }
+  ~OpenedPages() {
+    if (HadType)
+      Set(".html", OldType);
+    else
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, ".html");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kClass);
+    DeleteFileA(Record.c_str());
+  }
+  // The page opened since the last call, waiting up to ten seconds.
+  std::string Next() {
+    for (int i = 0; i < 500; ++i) {
+      std::string text = FileText(Record);
+      if (!text.empty() && text.back() == '\n') {
+        DeleteFileA(Record.c_str());
+        return text.substr(0, text.find_last_not_of(" \r\n") + 1);
+      }
+      Sleep(20);
+    }
+    return "<nothing opened>";
+  }
+
+ private:
+  static constexpr char kClass[] = "KorvelTestPage";
+  static void Set(const std::string& key, const std::string& value) {
+    RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                 static_cast<DWORD>(value.size()));
+  }
+  bool HadType = false;
+  std::string OldType, Record;
+};
+
+// WinHelp is gone from Windows 10 and 11 (and Wine reports 10): Help opens
+// the contents page, the configuration dialog's Help its topic's page.
+TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
+  OpenedPages opened;
+  auto kor = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  PostMessageA(main, WM_SYSCOMMAND, IDM_HELP, 0);
+  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor.html");
+  PostMessageA(main, WM_SYSCOMMAND, IDM_CONFIGURE, 0);
+  HWND config = WaitForDialog("KOR Configuration");
+  ASSERT_TRUE(config);
+  Click(config, IDC_CONFIG_HELP);
+  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor-100.html");
+  EXPECT_TRUE(IsWindowVisible(config));  // the dialog stays open
+  Click(config, IDCANCEL);
+  WaitGone(config);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(kor->Wait(), 0);
+}
+
 HWND WaitForSplash() {
   for (int i = 0; i < 500; ++i) {
     HWND w = FindWindowA("#32770", "");
