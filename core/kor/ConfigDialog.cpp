@@ -1,6 +1,7 @@
 #include "ConfigDialog.h"
 
 #include "Decimal.h"
+#include "KorHelp.h"
 
 namespace korvel {
 
@@ -32,7 +33,7 @@ void TConfigDialog::UpdateHotKeyControls() {
 
 void TConfigDialog::EvCommand(int id, int notifyCode) {
   if (id == IdHelp) {
-    if (Help) Help(Backend().Handle(), 100);  // the dialog stays open
+    if (Help) Help(Backend().Handle(), kHelpConfigure);  // the dialog stays open
     return;
   }
   if (id == IdEnableHotkey && notifyCode == kBnClicked) {

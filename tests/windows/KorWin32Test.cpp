@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
+#include "CaptionFont.h"
 #include "Digest.h"
+#include "KorHelp.h"
 #include "WinPassSettings.h"
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
@@ -417,6 +422,174 @@ TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
             (combo.bottom - combo.top) + GetSystemMetrics(SM_CYCAPTION) * 80 / 100);
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(again->Wait(), 0);
+}
+
+// The programs carry their manifest, and Windows' own reading of it (an
+// activation context made from the resource) finds what it asks for.
+TEST(KorResources, TheProgramsCarryTheirManifest) {
+  for (const char* program : {"KOR.EXE", "korvel.exe"}) {
+    SCOPED_TRACE(program);
+    const std::string path = ProgramDir() + "\\" + program;
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_TRUE(found);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                           SizeofResource(module, found));
+    FreeLibrary(module);
+    for (const char* want :
+         {"level=\"asInvoker\"", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+          "name=\"Microsoft.Windows.Common-Controls\" "
+          "version=\"6.0.0.0\""})
+      EXPECT_NE(text.find(want), std::string::npos) << want;
+
+    ACTCTXA request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE context = CreateActCtxA(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();  // a manifest Windows can read
+    wchar_t dpi[32] = L"";
+    SIZE_T length = 0;
+    EXPECT_TRUE(QueryActCtxSettingsW(0, context,
+                                     L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                     L"dpiAwareness", dpi, 32, &length));
+    EXPECT_STREQ(dpi, L"system");
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level{};
+    EXPECT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &level,
+                             sizeof level, nullptr));
+    EXPECT_EQ(level.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
+    // The elements' layout differs between SDKs: the GUID is looked for as bytes.
+    char compatibility[512] = {};
+    EXPECT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext,
+                             compatibility, sizeof compatibility, nullptr));
+    const GUID windows10{
+        0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
+    const std::string_view bytes(compatibility, sizeof compatibility);
+    EXPECT_NE(
+        bytes.find(std::string_view(reinterpret_cast<const char*>(&windows10), sizeof windows10)),
+        std::string_view::npos);
+    ReleaseActCtx(context);
+  }
+}
+
+// The caption's title is drawn at the caption's height in a scalable face:
+// the characters GDI makes are that high, bold.
+TEST(KorCaption, TheTitleFontIsScalableAtTheCaptionsHeight) {
+  for (int pixels : {6, 8, 10, 13, 25}) {  // caption heights of 30 to 128 percent
+    SCOPED_TRACE(pixels);
+    const LOGFONTA font = CaptionLogFont(pixels);
+    EXPECT_TRUE(IsScalable(font)) << font.lfFaceName;
+    HDC dc = GetDC(nullptr);
+    HFONT made = CreateFontIndirectA(&font);
+    HGDIOBJ old = SelectObject(dc, made);
+    TEXTMETRICA metrics{};
+    ASSERT_TRUE(GetTextMetricsA(dc, &metrics));
+    SelectObject(dc, old);
+    DeleteObject(made);
+    ReleaseDC(nullptr, dc);
+    // GDI rounds a scaled face's em height to the pixel either way; a bitmap
+    // face stays at its smallest size, pixels taller.
+    EXPECT_LE(std::abs(metrics.tmHeight - metrics.tmInternalLeading - pixels), 1)
+        << font.lfFaceName;
+    EXPECT_GE(metrics.tmWeight, FW_BOLD);
+  }
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Every help page KOR opens ships beside KOR.EXE, and a topic's page leads to
+// its section of kor.html.
+TEST(KorHelpPages, EveryTopicsPageIsBesideKorAndReachesItsSection) {
+  const std::string help = FileText(ProgramDir() + "\\kor.html");
+  ASSERT_NE(help.find("<h1>KOR Help</h1>"), std::string::npos);
+  for (unsigned topic : {kHelpContents, kHelpConfigure, kHelpPasswordSetup, kHelpAbout}) {
+    SCOPED_TRACE(topic);
+    const THelpChoice choice = ChooseHelp(topic, 10, true);
+    ASSERT_FALSE(choice.WinHelp);
+    const std::string page = FileText(ProgramDir() + "\\" + choice.Page);
+    ASSERT_FALSE(page.empty()) << choice.Page;
+    if (topic == kHelpContents) continue;
+    const std::string anchor = "topic-" + std::to_string(topic);
+    EXPECT_NE(page.find("url=kor.html#" + anchor + "\""), std::string::npos);
+    EXPECT_NE(help.find("id=\"" + anchor + "\""), std::string::npos);
+  }
+}
+
+// Opening an .html file runs a command of the test's instead of a browser:
+// it writes the file's name into a file of its own.
+class OpenedPages {
+ public:
+  OpenedPages() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    Record = std::string(temp) + "korvel-opened-page.txt";
+    DeleteFileA(Record.c_str());
+    char old[256] = "";
+    LONG size = sizeof old;
+    HadType = RegQueryValueA(HKEY_CLASSES_ROOT, ".html", old, &size) == ERROR_SUCCESS;
+    OldType = old;
+    Set(".html", kClass);
+    Set(std::string(kClass) + "\\shell\\open\\command", "cmd.exe /c echo %1>\"" + Record + "\"");
+  }
+  ~OpenedPages() {
+    if (HadType)
+      Set(".html", OldType);
+    else
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, ".html");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kClass);
+    DeleteFileA(Record.c_str());
+  }
+  // The page opened since the last call, waiting up to ten seconds.
+  std::string Next() {
+    for (int i = 0; i < 500; ++i) {
+      std::string text = FileText(Record);
+      if (!text.empty() && text.back() == '\n') {
+        DeleteFileA(Record.c_str());
+        return text.substr(0, text.find_last_not_of(" \r\n") + 1);
+      }
+      Sleep(20);
+    }
+    return "<nothing opened>";
+  }
+
+ private:
+  static constexpr char kClass[] = "KorvelTestPage";
+  static void Set(const std::string& key, const std::string& value) {
+    RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                 static_cast<DWORD>(value.size()));
+  }
+  bool HadType = false;
+  std::string OldType, Record;
+};
+
+// WinHelp is gone from Windows 10 and 11 (and Wine reports 10): Help opens
+// the contents page, the configuration dialog's Help its topic's page.
+TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
+  OpenedPages opened;
+  auto kor = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  PostMessageA(main, WM_SYSCOMMAND, IDM_HELP, 0);
+  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor.html");
+  PostMessageA(main, WM_SYSCOMMAND, IDM_CONFIGURE, 0);
+  HWND config = WaitForDialog("KOR Configuration");
+  ASSERT_TRUE(config);
+  Click(config, IDC_CONFIG_HELP);
+  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor-100.html");
+  EXPECT_TRUE(IsWindowVisible(config));  // the dialog stays open
+  Click(config, IDCANCEL);
+  WaitGone(config);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(kor->Wait(), 0);
 }
 
 HWND WaitForSplash() {

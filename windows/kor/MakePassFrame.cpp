@@ -1,9 +1,13 @@
 #include "MakePassFrame.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 
+#include "CaptionFont.h"
 #include "Clipboard.h"
 #include "ConfigDialog.h"
+#include "KorHelp.h"
 #include "zorva.h"
 
 namespace korvel {
@@ -20,6 +24,48 @@ int ComboHeight() { return 6 * (GetSystemMetrics(SM_CYCAPTION) + 2); }
 
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
+
+// The folder of KOR.EXE, with its closing backslash.
+std::string ProgramFolder() {
+  char path[MAX_PATH] = "";
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return "";
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+bool IsFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Shows help on a topic (kHelpContents: the contents) for an owner window.
+// The help file of the settings is looked for as named and, a bare name,
+// beside KOR.EXE. GetVersion's major version: Windows reports at least 6
+// from Vista on, with or without the manifest's supportedOS entries.
+void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
+  std::string file = helpFile;
+  bool found = IsFile(file);
+  if (!found && file.find_first_of(":\\/") == std::string::npos) {
+    file = ProgramFolder() + helpFile;
+    found = IsFile(file);
+  }
+  const THelpChoice choice = ChooseHelp(topic, LOBYTE(LOWORD(GetVersion())), found);
+  if (choice.WinHelp) {
+    if (topic == kHelpContents)
+      WinHelpA(owner, file.c_str(), HELP_CONTENTS, 0);
+    else
+      WinHelpA(owner, file.c_str(), HELP_CONTEXT, topic);
+    return;
+  }
+  const std::string page = ProgramFolder() + choice.Page;
+  INT_PTR opened = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(owner, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (opened <= 32) {  // no browser, or the page is missing
+    const std::string text = "The help page " + page + " cannot be opened.";
+    MessageBoxA(owner, text.c_str(), "Help", MB_OK | MB_ICONEXCLAMATION);
+  }
+}
 
 }  // namespace
 
@@ -266,34 +312,34 @@ void TMakePassFrame::EvMenuIdle(WPARAM source) {
 
 bool TMakePassFrame::HelpTopic(DWORD topic) {
   if (!HelpOnMenu) return false;
-  WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTEXT, topic);
   HelpOnMenu = false;
+  ShowHelp(Window, Settings.HelpFile, topic);
   return true;
 }
 
 void TMakePassFrame::CmConfigure() {
-  if (HelpTopic(100)) return;
+  if (HelpTopic(kHelpConfigure)) return;
   // On OK the dialog has written the operator's choices into the record; they
   // take effect as the settings say (some at once, some at the next start).
   const std::string helpFile = Settings.HelpFile;
   TConfigDialog dialog(TWindow{Window}, Settings, [helpFile](void* owner, unsigned topic) {
-    WinHelpA(static_cast<HWND>(owner), helpFile.c_str(), HELP_CONTEXT, topic);
+    ShowHelp(static_cast<HWND>(owner), helpFile, topic);
   });
   dialog.Execute();
 }
 
 void TMakePassFrame::CmPasswordSetup() {
-  if (HelpTopic(101)) return;
+  if (HelpTopic(kHelpPasswordSetup)) return;
   ZORVAEditClientPasswordsDlg(Window);
 }
 
 void TMakePassFrame::CmAbout() {
-  if (HelpTopic(102)) return;
+  if (HelpTopic(kHelpAbout)) return;
   TDialog about(TWindow{Window}, kAboutResource);
   about.Execute();
 }
 
-void TMakePassFrame::CmHelp() { WinHelpA(Window, Settings.HelpFile.c_str(), HELP_CONTENTS, 0); }
+void TMakePassFrame::CmHelp() { ShowHelp(Window, Settings.HelpFile, kHelpContents); }
 
 void TMakePassFrame::PasteChallenge() {
   // No more than the input reads: setting a window's text bypasses its limit.
@@ -346,8 +392,8 @@ void TMakePassFrame::PaintCaption() {
 
   char title[128];
   GetWindowTextA(Window, title, sizeof title);
-  HFONT font = CreateFontA(-(Height(caption) - 2), 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  const LOGFONTA logFont = CaptionLogFont(Height(caption) - 2);
+  HFONT font = CreateFontIndirectA(&logFont);
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));

@@ -2,6 +2,8 @@
 // switch, the settings read at start and written at exit, the main window
 // and the message loop with the accelerators "x" and "X".
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 
 #include <cctype>
 
@@ -57,6 +59,21 @@ int main(int argc, char** argv) {
     if ((arg[0] == '-' || arg[0] == '/') && std::toupper(static_cast<unsigned char>(arg[1])) == 'Q')
       noSplash = true;
   }
-  TWinPass application(std::make_shared<TRegistryStore>());
-  return application.Run(GetModuleHandleA(nullptr), noSplash);
+  // The manifest asks for the common controls of version 6; their classes
+  // are registered before the first window (the main window's combo box
+  // comes before any dialog with -q).
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_HOTKEY_CLASS};
+  InitCommonControlsEx(&controls);
+  // ShellExecute, which opens the HTML help, may hand the file to shell
+  // extensions that are COM objects: the thread is a single-threaded
+  // apartment, as Microsoft asks of its callers.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  int result;
+  {
+    TWinPass application(std::make_shared<TRegistryStore>());
+    result = application.Run(GetModuleHandleA(nullptr), noSplash);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return result;
 }
