@@ -5,7 +5,7 @@ set -eu
 packages="cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
   libbenchmark-dev libssl-dev clang
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine64 wine32:i386 xvfb xauth"
+  wine64 wine32:i386 fonts-wine xvfb xauth"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
