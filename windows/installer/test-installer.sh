@@ -58,6 +58,16 @@ for bits in 64 32; do
   done
   check "$(basename "$zip_file"): README.txt has CR LF line ends" \
     sh -c 'unzip -p "$1" "$2" | head -n 1 | od -c | grep -q "\\\\r  *\\\\n"' - "$zip_file" "$top/README.txt"
+  # A C program builds against the zip's header and import library (the
+  # 32-bit one must keep the decorated stdcall names).
+  if [ "$bits" = 64 ]; then gcc=x86_64-w64-mingw32-gcc; else gcc=i686-w64-mingw32-gcc; fi
+  unpacked=$stage/unzipped
+  rm -rf "$unpacked"
+  mkdir -p "$unpacked"
+  unzip -q "$zip_file" -d "$unpacked"
+  check "$(basename "$zip_file"): examples/zorva_demo.c links with -Llib -lzorva" \
+    $gcc -o "$stage/zorva-demo-win$bits.exe" examples/zorva_demo.c \
+      -I"$unpacked/$top/include" -L"$unpacked/$top/lib" -lzorva
 done
 
 # ---- the installer's contents -----------------------------------------------
@@ -172,6 +182,11 @@ echo pw | $wine "$korvel" add t --type md5 --prompt "P>" >/dev/null 2>&1
 check "installed korvel.exe adds a client password" test $? -eq 0
 reply=$($wine "$korvel" reply "P> <1>" 2>/dev/null | tr -d '\r')
 check "installed korvel.exe answers 'P> <1>' ($reply)" sh -c 'echo "$1" | grep -Eqx "[0-9a-f]{32}"' - "$reply"
+# A program that calls the installed ZORVA.DLL answers the same from the
+# same store.
+demo=$(WINEPATH="$windir" $wine "$stage/zorva-demo-win64.exe" "P> <1>" 2>/dev/null | tr -d '\r')
+check "a program calling the installed ZORVA.DLL gives the same reply" \
+  sh -c 'echo "$1" | grep -q "reply: *$2\$"' - "$demo" "$reply"
 # KOR's main window appears on a virtual display.
 kor_window() {
   $wine "$windir\\KOR.EXE" -q >/dev/null 2>&1 &
