@@ -73,16 +73,15 @@ done
 nsis() {  # OUTFILE [makensis options]
   out=$1
   shift
-  makensis -V2 -INPUTCHARSET UTF8 \
+  makensis -V2 -WX -INPUTCHARSET UTF8 \
     -DVERSION="$version" -DVERSION_MAJOR="$major" -DVERSION_MINOR="$minor" \
     -DVERSION_BUILD="${patch:-0}" \
     -DWIN64_DIR="$stage/korvel-$version-win64" -DWIN32_DIR="$stage/korvel-$version-win32" \
     -DOUTFILE="$out" $help "$@" windows/installer/korvel.nsi
   echo "$out"
 }
-nsis "$dist/korvel-$version-setup.exe" -WX
+nsis "$dist/korvel-$version-setup.exe"
 if [ "${KORVEL_TEST_INSTALLER:-0}" = 1 ]; then
-  # Warnings allowed: in a 64-bit installer the 32-bit Windows branch is empty.
   nsis "$stage/korvel-test-setup-amd64.exe" -DTARGET_AMD64
 fi
 

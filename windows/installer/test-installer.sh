@@ -44,6 +44,9 @@ echo "==== release files of Korvel $version"
 
 # ---- the zips ---------------------------------------------------------------
 shipped="KOR.EXE ZORVA.DLL korvel.exe include/zorva.h lib/libzorva.dll.a README.txt LICENSE.txt"
+# KOR's help pages, when the build put them beside KOR.EXE.
+help=$(cd "$stage/korvel-$version-win64" && ls -- *.html 2>/dev/null)
+shipped="$shipped $help"
 for bits in 64 32; do
   zip_file=dist/korvel-$version-win$bits.zip
   top=korvel-$version-win$bits
@@ -130,8 +133,7 @@ day_after=$(date +%Y%m%d)
 
 dir="$WINEPREFIX/drive_c/Program Files/Korvel"
 windir='C:\Program Files\Korvel'
-for f in KOR.EXE ZORVA.DLL korvel.exe include/zorva.h lib/libzorva.dll.a README.txt LICENSE.txt \
-         x86/ZORVA.DLL x86/lib/libzorva.dll.a Uninstall.exe; do
+for f in $shipped x86/ZORVA.DLL x86/lib/libzorva.dll.a Uninstall.exe; do
   check "installed $windir\\$(echo "$f" | tr / '\\\\')" test -f "$dir/$f"
 done
 for f in KOR.EXE ZORVA.DLL korvel.exe; do
