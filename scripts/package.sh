@@ -107,6 +107,21 @@ for path in ./usr/bin/korvel "./usr/lib/.*/libzorva\.so\.$major" ./usr/include/z
     status=1
   fi
 done
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libstdc++6; do
+  case ", $depends" in
+    *", $lib "* | *", $lib,"* | *", $lib") ;;
+    *) echo "FAIL: $(basename "$deb") does not depend on $lib (Depends: $depends)" >&2; status=1 ;;
+  esac
+done
+# Its korvel starts and says the version.
+rm -rf "$stage/deb"
+dpkg-deb -x "$deb" "$stage/deb"
+said=$("$stage/deb/usr/bin/korvel" --version 2>&1) || true
+if [ "$said" != "korvel $version" ]; then
+  echo "FAIL: korvel from $(basename "$deb") says '$said', not 'korvel $version'" >&2
+  status=1
+fi
 dpkg-deb -f "$deb" Package Version Maintainer Depends
 
 echo "==== dist"
