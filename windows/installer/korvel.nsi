@@ -57,8 +57,9 @@ VIAddVersionKey "CompanyName" "The Korvel developers"
 VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 The Korvel developers"
 
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\KOR.EXE"
-!define MUI_FINISHPAGE_RUN_TEXT "Start KOR"
+; No "Start KOR" on the finish page: started from here KOR would run with the
+; installer's administrator rights and write the machine-wide keys where the
+; operator's own start writes the per-user copy.
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${WIN64_DIR}/LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
