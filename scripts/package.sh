@@ -77,7 +77,7 @@ nsis() {  # OUTFILE [makensis options]
     -DVERSION="$version" -DVERSION_MAJOR="$major" -DVERSION_MINOR="$minor" \
     -DVERSION_BUILD="${patch:-0}" \
     -DWIN64_DIR="$stage/korvel-$version-win64" -DWIN32_DIR="$stage/korvel-$version-win32" \
-    -DOUTFILE="$out" $help "$@" windows/installer/korvel.nsi
+    -DOUTFILE="$out" $help "$@" "$root/windows/installer/korvel.nsi"
   echo "$out"
 }
 nsis "$dist/korvel-$version-setup.exe"

@@ -56,7 +56,11 @@ VIAddVersionKey "FileDescription" "Korvel ${VERSION} Setup"
 VIAddVersionKey "CompanyName" "The Korvel developers"
 VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 The Korvel developers"
 
+BrandingText "Korvel ${VERSION}"
+
 !define MUI_ABORTWARNING
+!define MUI_ICON "${__FILEDIR__}/../kor/art/kor.ico"
+!define MUI_UNICON "${__FILEDIR__}/../kor/art/kor.ico"
 ; No "Start KOR" on the finish page: started from here KOR would run with the
 ; installer's administrator rights and write the machine-wide keys where the
 ; operator's own start writes the per-user copy.
