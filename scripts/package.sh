@@ -31,7 +31,10 @@ version=$(cache_value CMAKE_PROJECT_VERSION)
 major=$(cache_value CMAKE_PROJECT_VERSION_MAJOR)
 minor=$(cache_value CMAKE_PROJECT_VERSION_MINOR)
 patch=$(cache_value CMAKE_PROJECT_VERSION_PATCH)
-[ -n "$version" ] && [ -n "$major" ] || { echo "no project version in the cache" >&2; exit 1; }
+if [ -z "$version" ] || [ -z "$major" ]; then
+  echo "no project version in build/release-win64/CMakeCache.txt" >&2
+  exit 1
+fi
 
 # Text for Windows: CR LF line ends.
 crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }

@@ -14,7 +14,7 @@
 #
 # Prints each check; exits non-zero when one fails.
 set -u
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/../.." || exit 1
 # KOR needs a display: a virtual one when there is none.
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a sh "$0" "$@"
@@ -28,6 +28,11 @@ check() {  # DESCRIPTION COMMAND...: ok when COMMAND succeeds
   shift
   if "$@" >/dev/null 2>&1; then ok "$what"; else fail "$what"; fi
 }
+not() { ! "$@"; }
+has_line() { echo "$1" | grep -qxF "$2"; }      # TEXT LINE
+has_match() { echo "$1" | grep -Eq "$2"; }      # TEXT REGEX
+member_is() { unzip -p "$1" "$2" | file - | grep -q "$3"; }  # ZIP MEMBER FILE-TYPE
+member_has_crlf() { unzip -p "$1" "$2" | head -n 1 | grep -q "$(printf '\r')\$"; }
 
 cache=build/release-win64/CMakeCache.txt
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache" 2>/dev/null)
@@ -52,15 +57,14 @@ for bits in 64 32; do
   top=korvel-$version-win$bits
   listing=$(unzip -Z1 "$zip_file" 2>/dev/null)
   for f in $shipped; do
-    check "$(basename "$zip_file") holds $top/$f" sh -c 'echo "$1" | grep -qx "$2"' - "$listing" "$top/$f"
+    check "$(basename "$zip_file") holds $top/$f" has_line "$listing" "$top/$f"
   done
   if [ "$bits" = 64 ]; then machine="x86-64"; else machine="Intel 80386"; fi
   for f in KOR.EXE ZORVA.DLL korvel.exe; do
-    check "$(basename "$zip_file"): $f is for $machine" \
-      sh -c 'unzip -p "$1" "$2" | file - | grep -q "$3"' - "$zip_file" "$top/$f" "$machine"
+    check "$(basename "$zip_file"): $f is for $machine" member_is "$zip_file" "$top/$f" "$machine"
   done
   check "$(basename "$zip_file"): README.txt has CR LF line ends" \
-    sh -c 'unzip -p "$1" "$2" | head -n 1 | od -c | grep -q "\\\\r  *\\\\n"' - "$zip_file" "$top/README.txt"
+    member_has_crlf "$zip_file" "$top/README.txt"
   # A C program builds against the zip's header and import library (the
   # 32-bit one must keep the decorated stdcall names).
   if [ "$bits" = 64 ]; then gcc=x86_64-w64-mingw32-gcc; else gcc=i686-w64-mingw32-gcc; fi
@@ -75,14 +79,14 @@ done
 
 # ---- the installer's contents -----------------------------------------------
 check "$(basename "$setup") is a 32-bit program (starts on 32-bit and 64-bit Windows)" \
-  sh -c 'file "$1" | grep -q "PE32 executable.*Intel 80386"' - "$setup"
+  has_match "$(file "$setup")" "PE32 executable.*Intel 80386"
 # Every file of both builds, by path and size (7z lists NSIS installers; it
 # shows the 32-bit build's files by their names in the folder, as the 64-bit
 # ones, and stores identical files once).
 contents=$(7z l -slt "$setup" 2>/dev/null | awk -F' = ' '
   $1 == "Path" { path = $2 } $1 == "Size" { print path " " $2 }')
 has_file() {  # PATH SIZE
-  echo "$contents" | grep -qx "$1 $2"
+  has_line "$contents" "$1 $2"
 }
 for bits in 64 32; do
   for f in $shipped; do
@@ -94,7 +98,7 @@ for f in ZORVA.DLL lib/libzorva.dll.a; do
   size=$(stat -c %s "$stage/korvel-$version-win32/$f")
   check "$(basename "$setup") holds x86/$f, the 32-bit one ($size bytes)" has_file "x86/$f" "$size"
 done
-check "$(basename "$setup") writes Uninstall.exe" sh -c 'echo "$1" | grep -q "^Uninstall.exe "' - "$contents"
+check "$(basename "$setup") writes Uninstall.exe" has_match "$contents" "^Uninstall.exe "
 
 # ---- install and uninstall under Wine -------------------------------------
 export WINEPREFIX="$root/build/installer-wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -134,7 +138,7 @@ day_after=$(date +%Y%m%d)
 dir="$WINEPREFIX/drive_c/Program Files/Korvel"
 windir='C:\Program Files\Korvel'
 for f in $shipped x86/ZORVA.DLL x86/lib/libzorva.dll.a Uninstall.exe; do
-  check "installed $windir\\$(echo "$f" | tr / '\\\\')" test -f "$dir/$f"
+  check "installed $windir\\$(echo "$f" | sed 's|/|\\\\|g')" test -f "$dir/$f"
 done
 for f in KOR.EXE ZORVA.DLL korvel.exe; do
   check "$f is the 64-bit build's" cmp "$dir/$f" "$stage/korvel-$version-win64/$f"
@@ -176,19 +180,19 @@ if [ "$date_value" = "$(hex "$day_before")" ] || [ "$date_value" = "$(hex "$day_
 else
   fail "ZORVA InstallationDate is '$date_value', not $(hex "$day_after") ($day_after)"
 fi
-check "no version values in the 64-bit view" sh -c '! "$1" reg query "$2" /reg:64' - "$wine" "$zorva_key"
+check "no version values in the 64-bit view" not $wine reg query "$zorva_key" /reg:64
 
 echo "==== the installed programs"
 korvel="$windir\\korvel.exe"
 echo pw | $wine "$korvel" add t --type md5 --prompt "P>" >/dev/null 2>&1
 check "installed korvel.exe adds a client password" test $? -eq 0
 reply=$($wine "$korvel" reply "P> <1>" 2>/dev/null | tr -d '\r')
-check "installed korvel.exe answers 'P> <1>' ($reply)" sh -c 'echo "$1" | grep -Eqx "[0-9a-f]{32}"' - "$reply"
+check "installed korvel.exe answers 'P> <1>' ($reply)" has_match "$reply" "^[0-9a-f]{32}\$"
 # A program that calls the installed ZORVA.DLL answers the same from the
 # same store.
 demo=$(WINEPATH="$windir" $wine "$stage/zorva-demo-win64.exe" "P> <1>" 2>/dev/null | tr -d '\r')
 check "a program calling the installed ZORVA.DLL gives the same reply" \
-  sh -c 'echo "$1" | grep -q "reply: *$2\$"' - "$demo" "$reply"
+  has_match "$demo" "reply: *$reply\$"
 # KOR's main window appears on a virtual display.
 kor_window() {
   $wine "$windir\\KOR.EXE" -q >/dev/null 2>&1 &
@@ -222,12 +226,12 @@ left=$(find "$dir" 2>/dev/null)
 check "no program file left in $windir${left:+: $left}" test -z "$left"
 check "Start-menu shortcut removed" \
   test ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KOR.lnk"
-check "Apps & features entry removed" sh -c '! "$1" reg query "$2" /reg:64' - "$wine" "$uninstall_key"
+check "Apps & features entry removed" not $wine reg query "$uninstall_key" /reg:64
 check "the client passwords stay in the registry" \
-  sh -c '"$1" reg query "$2\\ClientPasswords" /reg:32 /s | grep -q "P>"' - "$wine" "$zorva_key"
+  has_match "$($wine reg query "$zorva_key\\ClientPasswords" /reg:32 /s 2>/dev/null)" "P>"
 listed=$($wine build/release-win64/bin/korvel.exe list 2>/dev/null | tr -d '\r')
 check "korvel list (the build's korvel.exe) still shows them" \
-  sh -c 'echo "$1" | grep -q "	t	MD5	P>"' - "$listed"
+  has_match "$listed" "$(printf '\tt\tMD5\tP>')"
 
 /usr/lib/wine/wineserver -k 2>/dev/null  # this test's own prefix only
 if [ "$failures" -gt 0 ]; then
