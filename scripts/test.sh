@@ -2,7 +2,9 @@
 # Installs what is missing, builds every preset and runs all their tests:
 # linux (native, under AddressSanitizer and UndefinedBehaviorSanitizer), and
 # win32 and win64 (cross-built, run under Wine in a prefix of their own);
-# then runs each fuzz target for KORVEL_FUZZ_SECONDS (default 60, 0 skips).
+# makes the release files (scripts/package.sh) and tries the installer under
+# Wine (windows/installer/test-installer.sh); then runs each fuzz target for
+# KORVEL_FUZZ_SECONDS (default 60, 0 skips).
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
@@ -21,6 +23,12 @@ for preset in linux win32 win64; do
     ctest --preset "$preset" -LE wine || status=1
   else
     ctest --preset "$preset" || status=1
+  fi
+  if [ "$preset" = win64 ]; then
+    # The release files in dist/ and the installer at work under Wine.
+    echo "==== package"
+    KORVEL_TEST_INSTALLER=1 sh scripts/package.sh || status=1
+    sh windows/installer/test-installer.sh || status=1
   fi
 done
 seconds=${KORVEL_FUZZ_SECONDS:-60}

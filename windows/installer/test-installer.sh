@@ -1,0 +1,241 @@
+#!/bin/sh
+# Checks the Windows release files that scripts/package.sh made: the two zips
+# and the installer's contents always; then, in a fresh 64-bit Wine prefix
+# (build/installer-wine), a silent install, what it put on the system, the
+# installed korvel and KOR at work, and a silent uninstall that keeps the
+# client passwords.
+#
+# The installer is a 32-bit program (it must start on 32-bit Windows too). On
+# a machine that cannot run 32-bit programs the run of that file is skipped
+# (a SKIPPED line says why) and the same script built as a 64-bit installer
+# (build/package/korvel-test-setup-amd64.exe, made by
+# KORVEL_TEST_INSTALLER=1 sh scripts/package.sh) runs in its place: it takes
+# the 64-bit Windows branch, the one a 64-bit Windows takes.
+#
+# Prints each check; exits non-zero when one fails.
+set -u
+cd "$(dirname "$0")/../.." || exit 1
+# KOR needs a display: a virtual one when there is none.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a sh "$0" "$@"
+fi
+root=$PWD
+failures=0
+ok() { echo "ok   $*"; }
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+check() {  # DESCRIPTION COMMAND...: ok when COMMAND succeeds
+  what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then ok "$what"; else fail "$what"; fi
+}
+not() { ! "$@"; }
+has_line() { echo "$1" | grep -qxF "$2"; }      # TEXT LINE
+has_match() { echo "$1" | grep -Eq "$2"; }      # TEXT REGEX
+member_is() { unzip -p "$1" "$2" | file - | grep -q "$3"; }  # ZIP MEMBER FILE-TYPE
+member_has_crlf() { unzip -p "$1" "$2" | head -n 1 | grep -q "$(printf '\r')\$"; }
+
+cache=build/release-win64/CMakeCache.txt
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache" 2>/dev/null)
+major=$(sed -n 's/^CMAKE_PROJECT_VERSION_MAJOR:[A-Z]*=//p' "$cache" 2>/dev/null)
+minor=$(sed -n 's/^CMAKE_PROJECT_VERSION_MINOR:[A-Z]*=//p' "$cache" 2>/dev/null)
+patch=$(sed -n 's/^CMAKE_PROJECT_VERSION_PATCH:[A-Z]*=//p' "$cache" 2>/dev/null)
+setup=dist/korvel-$version-setup.exe
+stage=build/package
+if [ -z "$version" ] || [ ! -f "$setup" ]; then
+  echo "FAIL no release files: run sh scripts/package.sh first"
+  exit 1
+fi
+echo "==== release files of Korvel $version"
+
+# ---- the zips ---------------------------------------------------------------
+shipped="KOR.EXE ZORVA.DLL korvel.exe include/zorva.h lib/libzorva.dll.a README.txt LICENSE.txt"
+# KOR's help pages, when the build put them beside KOR.EXE.
+help=$(cd "$stage/korvel-$version-win64" && ls -- *.html 2>/dev/null)
+shipped="$shipped $help"
+for bits in 64 32; do
+  zip_file=dist/korvel-$version-win$bits.zip
+  top=korvel-$version-win$bits
+  listing=$(unzip -Z1 "$zip_file" 2>/dev/null)
+  for f in $shipped; do
+    check "$(basename "$zip_file") holds $top/$f" has_line "$listing" "$top/$f"
+  done
+  if [ "$bits" = 64 ]; then machine="x86-64"; else machine="Intel 80386"; fi
+  for f in KOR.EXE ZORVA.DLL korvel.exe; do
+    check "$(basename "$zip_file"): $f is for $machine" member_is "$zip_file" "$top/$f" "$machine"
+  done
+  check "$(basename "$zip_file"): README.txt has CR LF line ends" \
+    member_has_crlf "$zip_file" "$top/README.txt"
+  # A C program builds against the zip's header and import library (the
+  # 32-bit one must keep the decorated stdcall names).
+  if [ "$bits" = 64 ]; then gcc=x86_64-w64-mingw32-gcc; else gcc=i686-w64-mingw32-gcc; fi
+  unpacked=$stage/unzipped
+  rm -rf "$unpacked"
+  mkdir -p "$unpacked"
+  unzip -q "$zip_file" -d "$unpacked"
+  check "$(basename "$zip_file"): examples/zorva_demo.c links with -Llib -lzorva" \
+    $gcc -o "$stage/zorva-demo-win$bits.exe" examples/zorva_demo.c \
+      -I"$unpacked/$top/include" -L"$unpacked/$top/lib" -lzorva
+done
+
+# ---- the installer's contents -----------------------------------------------
+check "$(basename "$setup") is a 32-bit program (starts on 32-bit and 64-bit Windows)" \
+  has_match "$(file "$setup")" "PE32 executable.*Intel 80386"
+# Every file of both builds, by path and size (7z lists NSIS installers; it
+# shows the 32-bit build's files by their names in the folder, as the 64-bit
+# ones, and stores identical files once).
+contents=$(7z l -slt "$setup" 2>/dev/null | awk -F' = ' '
+  $1 == "Path" { path = $2 } $1 == "Size" { print path " " $2 }')
+has_file() {  # PATH SIZE
+  has_line "$contents" "$1 $2"
+}
+for bits in 64 32; do
+  for f in $shipped; do
+    size=$(stat -c %s "$stage/korvel-$version-win$bits/$f")
+    check "$(basename "$setup") holds the win$bits $f ($size bytes)" has_file "$f" "$size"
+  done
+done
+for f in ZORVA.DLL lib/libzorva.dll.a; do
+  size=$(stat -c %s "$stage/korvel-$version-win32/$f")
+  check "$(basename "$setup") holds x86/$f, the 32-bit one ($size bytes)" has_file "x86/$f" "$size"
+done
+check "$(basename "$setup") writes Uninstall.exe" has_match "$contents" "^Uninstall.exe "
+
+# ---- install and uninstall under Wine -------------------------------------
+export WINEPREFIX="$root/build/installer-wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+rm -rf "$WINEPREFIX"
+$wine wineboot --init >/dev/null 2>&1
+# wine64 starts a 32-bit program through Wine's 32-bit loader; a kernel
+# without 32-bit support refuses that loader.
+installer=$setup
+if probe=$(timeout 60 $wine build/release-win32/bin/korvel.exe --version 2>&1) &&
+   echo "$probe" | grep -q "$version"; then
+  echo "32-bit programs run here: $probe"
+elif loader=$(/usr/lib/wine/wine --version 2>&1); then
+  fail "a 32-bit program does not start under Wine ($probe) though the 32-bit loader does ($loader)"
+  installer=""
+else
+  echo "SKIPPED: running $setup: it is a 32-bit program, and this machine cannot run" \
+       "32-bit programs (/usr/lib/wine/wine: $(echo "$loader" | head -n 1 | sed 's/.*: //'))." \
+       "The same installer script built as a 64-bit program runs in its place."
+  installer=$stage/korvel-test-setup-amd64.exe
+  if [ ! -f "$installer" ]; then
+    fail "no $installer: make it with KORVEL_TEST_INSTALLER=1 sh scripts/package.sh"
+    installer=""
+  fi
+fi
+if [ -z "$installer" ]; then
+  echo "==== $failures check(s) failed"
+  exit 1
+fi
+
+echo "==== $(basename "$installer") /S in a fresh Wine prefix"
+day_before=$(date +%Y%m%d)
+(cd "$(dirname "$installer")" && $wine start /wait "$(basename "$installer")" /S) >/dev/null 2>&1
+check "the installer ended with 0" test $? -eq 0
+day_after=$(date +%Y%m%d)
+
+dir="$WINEPREFIX/drive_c/Program Files/Korvel"
+windir='C:\Program Files\Korvel'
+for f in $shipped x86/ZORVA.DLL x86/lib/libzorva.dll.a Uninstall.exe; do
+  check "installed $windir\\$(echo "$f" | sed 's|/|\\\\|g')" test -f "$dir/$f"
+done
+for f in KOR.EXE ZORVA.DLL korvel.exe; do
+  check "$f is the 64-bit build's" cmp "$dir/$f" "$stage/korvel-$version-win64/$f"
+done
+check "x86\\ZORVA.DLL is the 32-bit build's" cmp "$dir/x86/ZORVA.DLL" "$stage/korvel-$version-win32/ZORVA.DLL"
+check "Start-menu shortcut KOR.lnk" \
+  test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KOR.lnk"
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvel'
+zorva_key='HKLM\SOFTWARE\Calvek\ZORVA\CurrentVersion'
+reg_value() {  # KEY NAME VIEW: the value's data
+  $wine reg query "$1" /v "$2" "/reg:$3" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+value_is() {  # KEY NAME VIEW DATA
+  [ "$(reg_value "$1" "$2" "$3")" = "$4" ]
+}
+value_is_set() {  # KEY NAME VIEW
+  [ -n "$(reg_value "$1" "$2" "$3")" ]
+}
+check "Apps & features: DisplayName Korvel $version" value_is "$uninstall_key" DisplayName 64 "Korvel $version"
+check "Apps & features: DisplayVersion $version" value_is "$uninstall_key" DisplayVersion 64 "$version"
+check "Apps & features: InstallLocation $windir" value_is "$uninstall_key" InstallLocation 64 "$windir"
+check "Apps & features: UninstallString" \
+  value_is "$uninstall_key" UninstallString 64 "\"$windir\\Uninstall.exe\""
+check "Apps & features: QuietUninstallString with /S" \
+  value_is "$uninstall_key" QuietUninstallString 64 "\"$windir\\Uninstall.exe\" /S"
+check "Apps & features: DisplayIcon" value_is "$uninstall_key" DisplayIcon 64 "$windir\\KOR.EXE,0"
+for name in Publisher NoModify NoRepair; do
+  check "Apps & features: $name" value_is_set "$uninstall_key" $name 64
+done
+hex() { printf '0x%x' "$1"; }
+check "ZORVA MajorVersion $major (32-bit view)" value_is "$zorva_key" MajorVersion 32 "$(hex "$major")"
+check "ZORVA MinorVersion $minor (32-bit view)" value_is "$zorva_key" MinorVersion 32 "$(hex "$minor")"
+check "ZORVA Build ${patch:-0} (32-bit view)" value_is "$zorva_key" Build 32 "$(hex "${patch:-0}")"
+date_value=$(reg_value "$zorva_key" InstallationDate 32)
+if [ "$date_value" = "$(hex "$day_before")" ] || [ "$date_value" = "$(hex "$day_after")" ]; then
+  ok "ZORVA InstallationDate $day_after as YYYYMMDD (32-bit view)"
+else
+  fail "ZORVA InstallationDate is '$date_value', not $(hex "$day_after") ($day_after)"
+fi
+check "no version values in the 64-bit view" not $wine reg query "$zorva_key" /reg:64
+
+echo "==== the installed programs"
+korvel="$windir\\korvel.exe"
+echo pw | $wine "$korvel" add t --type md5 --prompt "P>" >/dev/null 2>&1
+check "installed korvel.exe adds a client password" test $? -eq 0
+reply=$($wine "$korvel" reply "P> <1>" 2>/dev/null | tr -d '\r')
+check "installed korvel.exe answers 'P> <1>' ($reply)" has_match "$reply" "^[0-9a-f]{32}\$"
+# A program that calls the installed ZORVA.DLL answers the same from the
+# same store.
+demo=$(WINEPATH="$windir" $wine "$stage/zorva-demo-win64.exe" "P> <1>" 2>/dev/null | tr -d '\r')
+check "a program calling the installed ZORVA.DLL gives the same reply" \
+  has_match "$demo" "reply: *$reply\$"
+# KOR's main window appears on a virtual display.
+kor_window() {
+  $wine "$windir\\KOR.EXE" -q >/dev/null 2>&1 &
+  kor=$!
+  shown=1
+  for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
+    sleep 1
+    if xwininfo -root -tree | grep '("kor.exe"' | grep -vq '"Default IME"'; then
+      shown=0
+      break
+    fi
+  done
+  kill "$kor" 2>/dev/null
+  wait "$kor" 2>/dev/null
+  return $shown
+}
+check "installed KOR.EXE -q shows its window" kor_window
+
+echo "==== silent uninstall"
+# The uninstaller copies itself away and returns at once unless it is told
+# its folder with _?= (unquoted, last); it then runs where it is, so a copy
+# runs from the temporary folder and the installed one can go too.
+cp "$dir/Uninstall.exe" "$WINEPREFIX/drive_c/windows/temp/korvel-uninstall.exe"
+$wine cmd /c "C:\\windows\\temp\\korvel-uninstall.exe /S _?=$windir" >/dev/null 2>&1
+check "the uninstaller ended with 0" test $? -eq 0
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  [ -e "$dir" ] || break
+  sleep 1
+done
+left=$(find "$dir" 2>/dev/null)
+check "no program file left in $windir${left:+: $left}" test -z "$left"
+check "Start-menu shortcut removed" \
+  test ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KOR.lnk"
+check "Apps & features entry removed" not $wine reg query "$uninstall_key" /reg:64
+check "the client passwords stay in the registry" \
+  has_match "$($wine reg query "$zorva_key\\ClientPasswords" /reg:32 /s 2>/dev/null)" "P>"
+listed=$($wine build/release-win64/bin/korvel.exe list 2>/dev/null | tr -d '\r')
+check "korvel list (the build's korvel.exe) still shows them" \
+  has_match "$listed" "$(printf '\tt\tMD5\tP>')"
+
+/usr/lib/wine/wineserver -k 2>/dev/null  # this test's own prefix only
+if [ "$failures" -gt 0 ]; then
+  echo "==== $failures check(s) failed"
+  exit 1
+fi
+echo "==== all checks passed"
