@@ -22,6 +22,8 @@ for preset in release-win64 release-win32; do
   echo "==== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target zorva kor korvel
+  # Every shipped file within its size budget, with its version resource.
+  ctest --preset "$preset"
 done
 
 cache_value() {  # NAME: its value in the release-win64 cache

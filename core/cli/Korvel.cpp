@@ -681,9 +681,10 @@ bool TFileOutput::Flush() {
 std::string Escaped(const std::string& text) {
   std::string out;
   auto hex = [&](unsigned char c) {
-    char code[5];
-    std::snprintf(code, sizeof code, "\\x%02X", c);
-    out += code;
+    constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
   };
   for (std::size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);

@@ -1,6 +1,6 @@
 #include "Dialog.h"
 
-#include <cstdio>
+#include <string>
 #include <cstring>
 
 #include "Decimal.h"
@@ -69,8 +69,8 @@ bool TRangeValidator::IsValid(const std::string& text) const {
 }
 
 void TRangeValidator::Error(TDialog& dialog) const {
-  char text[80];
-  std::snprintf(text, sizeof text, "Value is not in the range %ld to %ld.", Min, Max);
+  const std::string text =
+      "Value is not in the range " + std::to_string(Min) + " to " + std::to_string(Max) + ".";
   dialog.ShowMessageBox(text, "", kMbOk | kMbIconExclamation);
 }
 

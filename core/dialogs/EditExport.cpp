@@ -1,6 +1,6 @@
 #include "EditExport.h"
 
-#include <cstdio>
+#include <string>
 
 #include "ClientPasswordDialog.h"
 
@@ -22,8 +22,8 @@ int EditClientPasswords(TZORVAModule& module, TWindow parent) {
     // The operator's edits are still in memory; without this they would
     // silently be gone at the next start. A store that could not be opened
     // at all is not the fault of any one record.
-    char text[64] = "The password store could not be opened for writing";
-    if (failed >= 0) std::snprintf(text, sizeof text, "Error Writing Password %i", failed);
+    const std::string text = failed >= 0 ? "Error Writing Password " + std::to_string(failed)
+                                         : "The password store could not be opened for writing";
     Platform().ShowMessageBox(nullptr, text, "TAVRIK ERROR", kMbOk);
   }
   return 1;

@@ -1,6 +1,6 @@
 #include "WinPassSettings.h"
 
-#include <cstdio>
+#include <string>
 
 namespace korvel {
 namespace {
@@ -23,10 +23,11 @@ const char* HotKeyProblem(long answer) {
 
 void TKorSettings::SetCaptionHeight(uint16_t height) {
   CaptionHeight = height;
-  char text[8];
-  std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(height));
+  // The first two digits (the text holds two characters); std::to_string
+  // rather than a printf, which would weigh in every shipped file.
+  const std::string text = std::to_string(height);
   Settings.CaptionHeightText[0] = text[0];
-  Settings.CaptionHeightText[1] = text[1];
+  Settings.CaptionHeightText[1] = text.size() > 1 ? text[1] : '\0';
   Settings.CaptionHeightText[2] = '\0';
 }
 
