@@ -30,6 +30,8 @@ struct TWatcherCase {
   int Offers;                // status lines offering a reply
 };
 
+void PrintTo(const TWatcherCase& c, std::ostream* out) { *out << c.Name; }
+
 class Watcher : public ::testing::TestWithParam<TWatcherCase> {};
 
 TEST_P(Watcher, TypesWhatTheOperatorAndTheOffersGive) {
