@@ -150,12 +150,10 @@ struct TArguments {
 
 TArguments Parse(const std::vector<std::string>& args) {
   static const std::map<std::string, bool> kOptions = {
-      {"--store", true},      {"--type", true},     {"--prompt", true},
-      {"--matrix-len", true}, {"--reply-line", true}, {"--key", true},
-      {"--log", true},        {"--quiet-ms", true}, {"--offer-ms", true},
-      {"--copy", false},      {"--reveal", false},  {"--password", false},
-      {"--yes", false},       {"--auto", false},    {"--help", false},
-      {"--version", false}};
+      {"--store", true},      {"--type", true},  {"--prompt", true},  {"--matrix-len", true},
+      {"--reply-line", true}, {"--key", true},   {"--log", true},     {"--quiet-ms", true},
+      {"--offer-ms", true},   {"--copy", false}, {"--reveal", false}, {"--password", false},
+      {"--yes", false},       {"--auto", false}, {"--help", false},   {"--version", false}};
   TArguments parsed;
   bool optionsEnd = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -845,8 +843,8 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> st
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
     using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);
     static const std::map<std::string, TCommand> kCommands = {
-        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},
-        {"set", Set},       {"rename", Rename}, {"delete", Delete}, {"export", Export},
+        {"reply", Reply},   {"list", List},     {"show", Show},      {"add", Add},
+        {"set", Set},       {"rename", Rename}, {"delete", Delete},  {"export", Export},
         {"import", Import}, {"where", Where},   {"session", Session}};
     TStoreAccess access(*store, io);
     int status = kCommands.at(a.Command)(a, access, io);

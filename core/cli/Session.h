@@ -22,11 +22,11 @@ std::string ReplyLineProblem(const std::string& templateText);
 std::string ExpandReplyLine(const std::string& templateText, const std::string& reply);
 
 struct TSessionSettings {
-  char Key = '\x07';            // Ctrl-G types an offered reply
-  bool Auto = false;            // type replies without the key
-  int64_t QuietMs = 400;        // a partial line counts once nothing came for this long
-  int64_t OfferMs = 60000;      // an offer lapses after this long
-  int64_t OperatorMs = 30000;   // --auto types only this long after the operator typed
+  char Key = '\x07';           // Ctrl-G types an offered reply
+  bool Auto = false;           // type replies without the key
+  int64_t QuietMs = 400;       // a partial line counts once nothing came for this long
+  int64_t OfferMs = 60000;     // an offer lapses after this long
+  int64_t OperatorMs = 30000;  // --auto types only this long after the operator typed
 };
 
 // The answer to a received line: the TAG of the record that answered and the

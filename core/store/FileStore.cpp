@@ -32,9 +32,8 @@ void ReadPasswords(const TRegNode& root, TStoredPasswords& stored) {
   for (const std::string& name : RecordKeyOrder(names)) {
     const TRegNode& record = *list->Keys.at(name);
     auto text = [&](const char* value) { return record.Text(value).value_or(""); };
-    stored.Records.push_back(
-        RecordFromTexts(text("Tag"), text("Challenge"), text("String"), text("Type"),
-                        text(kReplyLineValue)));
+    stored.Records.push_back(RecordFromTexts(text("Tag"), text("Challenge"), text("String"),
+                                             text("Type"), text(kReplyLineValue)));
   }
 }
 

@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
     } else if (step == "md5") {
       std::printf("BOX> [1234567890]\r\n");
       if (!ReadLine(answer)) return 20;
-      ok = Upper(answer) == Upper(korvel::TMD5Digest(std::string("1234567890") + kSecret).HexDigest());
+      ok = Upper(answer) ==
+           Upper(korvel::TMD5Digest(std::string("1234567890") + kSecret).HexDigest());
     } else if (step == "jnos") {
       std::printf("Password [6d0136ef] : ");
       if (!ReadLine(answer)) return 20;

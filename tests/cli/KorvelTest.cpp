@@ -207,7 +207,9 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
        "",
        2,
        "korvel: --reply-line must hold %s (the reply) once\n"},
-      {{"set", "bbs", "--reply-line", "%s\r"}, "", 2,
+      {{"set", "bbs", "--reply-line", "%s\r"},
+       "",
+       2,
        "korvel: --reply-line holds a control character\n"},
       {{"session"},
        "",
@@ -325,9 +327,8 @@ TEST_P(Korvel, BadImportFilesNameTheirProblemAndChangeNothing) {
 TEST_P(Korvel, HelpAndVersion) {
   EXPECT_EQ(Run({"--version"}).Out, "korvel 3.0\n");
   EXPECT_NE(Run({"--help"}).Out.find("usage: korvel [--store PATH] COMMAND"), std::string::npos);
-  for (const char* command :
-       {"reply", "list", "show", "add", "set", "rename", "delete", "export", "import", "where",
-        "session"}) {
+  for (const char* command : {"reply", "list", "show", "add", "set", "rename", "delete", "export",
+                              "import", "where", "session"}) {
     TResult r = Run({command, "--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out.rfind(std::string("usage: korvel ") + command, 0), 0u) << command;

@@ -138,8 +138,8 @@ class KorvelSession : public ::testing::Test {
   // counting after 150 ms.
   std::vector<std::string> Session(std::vector<std::string> options,
                                    const std::vector<std::string>& steps) {
-    std::vector<std::string> args = {test::ProgramDir() + "/korvel", "--store", StorePath,
-                                     "session", "--quiet-ms", "150"};
+    std::vector<std::string> args = {
+        test::ProgramDir() + "/korvel", "--store", StorePath, "session", "--quiet-ms", "150"};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back("--");
     args.push_back(test::ProgramDir() + "/korvel_fake_node");

@@ -47,8 +47,8 @@ TEST_P(Watcher, TypesWhatTheOperatorAndTheOffersGive) {
   }
   EXPECT_EQ(out.ToConnection, c.ToConnection);
   int offers = 0;
-  for (std::size_t at = 0; (at = out.ToOperator.find("types the reply for", at)) != std::string::npos;
-       ++at)
+  for (std::size_t at = 0;
+       (at = out.ToOperator.find("types the reply for", at)) != std::string::npos; ++at)
     ++offers;
   EXPECT_EQ(offers, c.Offers) << out.ToOperator;
   EXPECT_EQ(out.ToOperator.find("re-"), std::string::npos) << "the status shows the reply";
@@ -60,20 +60,21 @@ const std::string kKey(1, G);
 INSTANTIATE_TEST_SUITE_P(
     Cases, Watcher,
     ::testing::Values(
-        TWatcherCase{"KeyTypesTheOffer", false, {{0, 'r', "node CH:a\r\n"}, {10, 't', kKey}},
-                     "re-a\r", 1},
-        TWatcherCase{"KeyPassesWithoutOffer", false, {{0, 'r', "hello\r\n"}, {10, 't', kKey}},
-                     kKey, 0},
-        TWatcherCase{"KeyTypesOnlyOnce", false,
-                     {{0, 'r', "CH:a\n"}, {10, 't', kKey}, {20, 't', kKey}}, "re-a\r" + kKey, 1},
-        TWatcherCase{"PartialLineAfterQuietTime",
+        TWatcherCase{
+            "KeyTypesTheOffer", false, {{0, 'r', "node CH:a\r\n"}, {10, 't', kKey}}, "re-a\r", 1},
+        TWatcherCase{
+            "KeyPassesWithoutOffer", false, {{0, 'r', "hello\r\n"}, {10, 't', kKey}}, kKey, 0},
+        TWatcherCase{"KeyTypesOnlyOnce",
                      false,
-                     {{0, 'r', "Password CH:a : "},
-                      {399, 't', kKey},
-                      {400, '.', ""},
-                      {500, 't', kKey}},
-                     kKey + "re-a\r",
+                     {{0, 'r', "CH:a\n"}, {10, 't', kKey}, {20, 't', kKey}},
+                     "re-a\r" + kKey,
                      1},
+        TWatcherCase{
+            "PartialLineAfterQuietTime",
+            false,
+            {{0, 'r', "Password CH:a : "}, {399, 't', kKey}, {400, '.', ""}, {500, 't', kKey}},
+            kKey + "re-a\r",
+            1},
         TWatcherCase{"PartialLineIsAnsweredAgainOnceItGrew",
                      false,
                      {{0, 'r', "Password "},
@@ -85,24 +86,31 @@ INSTANTIATE_TEST_SUITE_P(
                      kKey + "re-a\r",
                      1},
         TWatcherCase{"OfferLapses", false, {{0, 'r', "CH:a\n"}, {60000, 't', kKey}}, kKey, 1},
-        TWatcherCase{"OfferHoldsUntilItLapses", false, {{0, 'r', "CH:a\n"}, {59999, 't', kKey}},
-                     "re-a\r", 1},
-        TWatcherCase{"NextChallengeReplacesTheOffer", false,
-                     {{0, 'r', "CH:a\r\nCH:b\r"}, {10, 't', kKey + kKey}}, "re-b\r" + kKey, 2},
+        TWatcherCase{"OfferHoldsUntilItLapses",
+                     false,
+                     {{0, 'r', "CH:a\n"}, {59999, 't', kKey}},
+                     "re-a\r",
+                     1},
+        TWatcherCase{"NextChallengeReplacesTheOffer",
+                     false,
+                     {{0, 'r', "CH:a\r\nCH:b\r"}, {10, 't', kKey + kKey}},
+                     "re-b\r" + kKey,
+                     2},
         TWatcherCase{"CrLfIsOneLineEnd", false, {{0, 'r', "CH:a\r"}, {1, 'r', "\nmore\n"}}, "", 1},
         TWatcherCase{"AutoWithoutOperatorInputOnlyOffers", true, {{0, 'r', "CH:a\n"}}, "", 1},
-        TWatcherCase{"AutoAfterOperatorInputTypes", true,
-                     {{0, 't', "c\r"}, {30000, 'r', "CH:a\n"}}, "c\rre-a\r", 0},
-        TWatcherCase{"AutoAfterStaleInputOffers", true, {{0, 't', "c\r"}, {30001, 'r', "CH:a\n"}},
-                     "c\r", 1},
-        TWatcherCase{"AutoNeverTwiceForOneLine",
+        TWatcherCase{"AutoAfterOperatorInputTypes",
                      true,
-                     {{0, 't', "c"},
-                      {10, 'r', "Password CH:a : "},
-                      {410, '.', ""},
-                      {500, 'r', "re-a\r\n"}},
-                     "cre-a\r",
-                     0}),
+                     {{0, 't', "c\r"}, {30000, 'r', "CH:a\n"}},
+                     "c\rre-a\r",
+                     0},
+        TWatcherCase{
+            "AutoAfterStaleInputOffers", true, {{0, 't', "c\r"}, {30001, 'r', "CH:a\n"}}, "c\r", 1},
+        TWatcherCase{
+            "AutoNeverTwiceForOneLine",
+            true,
+            {{0, 't', "c"}, {10, 'r', "Password CH:a : "}, {410, '.', ""}, {500, 'r', "re-a\r\n"}},
+            "cre-a\r",
+            0}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Watcher, LongLinesKeepTheirEnd) {
@@ -126,9 +134,11 @@ TEST(ReplyLine, TemplatesAreCheckedAndExpanded) {
   struct {
     std::string Template, Line;  // Line empty: refused
   } cases[] = {
-      {"", "abc"},          {"PASSWORD %s", "PASSWORD abc"}, {"@ %s", "@ abc"},
-      {"%s 100%%", "abc 100%"}, {"%s %s", ""},              {"PASSWORD", ""},
-      {"%d %s", ""},        {"%s\r", ""},                    {"%s %", ""},
+      {"", "abc"},       {"PASSWORD %s", "PASSWORD abc"},
+      {"@ %s", "@ abc"}, {"%s 100%%", "abc 100%"},
+      {"%s %s", ""},     {"PASSWORD", ""},
+      {"%d %s", ""},     {"%s\r", ""},
+      {"%s %", ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ReplyLineProblem(c.Template).empty(), !c.Line.empty()) << c.Template;
@@ -142,8 +152,8 @@ TEST(SessionKey, NamesAndRefusals) {
   struct {
     const char* Text;
     int Key;  // -1: refused
-  } cases[] = {{"^G", 7}, {"ctrl-g", 7}, {"C-G", 7}, {"x", 'x'}, {"^]", -1}, {"ctrl-]", -1},
-               {"^1", -1}, {"gg", -1}, {"", -1}};
+  } cases[] = {{"^G", 7},      {"ctrl-g", 7}, {"C-G", 7}, {"x", 'x'}, {"^]", -1},
+               {"ctrl-]", -1}, {"^1", -1},    {"gg", -1}, {"", -1}};
   for (const auto& c : cases) {
     std::optional<char> key = ParseKey(c.Text);
     EXPECT_EQ(key ? *key : -1, c.Key) << c.Text;

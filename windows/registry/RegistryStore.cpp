@@ -328,9 +328,8 @@ bool ReadPasswords(TStoredPasswords& stored, std::string& problem) {
     TKey record = Open(list.Get(), name);
     if (!record) break;  // the records read so far stay
     auto text = [&](const char* value) { return Text(record.Get(), value).value_or(""); };
-    stored.Records.push_back(
-        RecordFromTexts(text("Tag"), text("Challenge"), text("String"), text("Type"),
-                        text(kReplyLineValue)));
+    stored.Records.push_back(RecordFromTexts(text("Tag"), text("Challenge"), text("String"),
+                                             text("Type"), text(kReplyLineValue)));
   }
   return true;
 }
