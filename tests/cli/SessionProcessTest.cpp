@@ -235,6 +235,15 @@ TEST_F(KorvelSession, TheLogHoldsTheReceivedTextOnly) {
   EXPECT_EQ(text.str().find("korvel"), std::string::npos) << "the status line went into the log";
 }
 
+TEST_F(KorvelSession, ACommandThatCannotRunIsNamed) {
+  TTerminalRun run({test::ProgramDir() + "/korvel", "--store", StorePath, "session", "--",
+                    Dir + "/no-such-program"});
+  ASSERT_TRUE(run.Started());
+  EXPECT_TRUE(run.Await("korvel: cannot run " + Dir + "/no-such-program"));
+  EXPECT_EQ(ExitCode(run.Wait()), 127);
+  EXPECT_TRUE(run.AsBefore());
+}
+
 TEST_F(KorvelSession, RefusesWithoutATerminal) {
   test::TChildProcess child(Session({}, {"ask"}));
   child.CloseInput();
