@@ -69,6 +69,7 @@ void TSessionWatcher::Consider(int64_t now, TSessionOutput& out) {
   if (Settings.Auto && operatorTyped) {
     Offer.reset();
     out.ToConnection += answer->Line + "\r";
+    ExpectEcho(answer->Line);
     out.ToOperator += "\r\n[korvel: typed the reply for " + tag + "]\r\n";
     return;
   }
@@ -84,6 +85,7 @@ void TSessionWatcher::Typed(std::string_view keys, int64_t now, TSessionOutput& 
   for (char c : keys) {
     if (c == Settings.Key && Offer) {
       out.ToConnection += Offer->Answer.Line + "\r";
+      ExpectEcho(Offer->Answer.Line);
       Offer.reset();
       continue;
     }
@@ -95,6 +97,37 @@ void TSessionWatcher::Typed(std::string_view keys, int64_t now, TSessionOutput& 
 void TSessionWatcher::Tick(int64_t now, TSessionOutput& out) {
   if (Offer && now >= Offer->Lapses) Offer.reset();
   if (!LineConsidered && now - LastReceived >= Settings.QuietMs) Consider(now, out);
+}
+
+void TSessionWatcher::ExpectEcho(const std::string& line) {
+  Echo = line;
+  EchoMatched = 0;
+}
+
+std::string TSessionWatcher::LogText(std::string_view received) {
+  std::string out;
+  for (char c : received) {
+    if (!Echo.empty() && c != Echo[EchoMatched] && EchoMatched > 0) {
+      out.append(Echo, 0, EchoMatched);  // not the echo after all
+      EchoMatched = 0;
+    }
+    if (!Echo.empty() && c == Echo[EchoMatched]) {
+      if (++EchoMatched == Echo.size()) {
+        out += kEchoMark;
+        Echo.clear();
+        EchoMatched = 0;
+      }
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::string TSessionWatcher::LogRest() {
+  std::string rest = Echo.substr(0, EchoMatched);
+  EchoMatched = 0;
+  return rest;
 }
 
 int64_t TSessionWatcher::NextDue() const {

@@ -61,12 +61,21 @@ class TSessionWatcher {
 
   bool OfferPending() const { return Offer.has_value(); }
 
+  // The received text as --log records it: the connection's echo of a line
+  // korvel typed is left out (a mark stands in its place), so that the log
+  // never holds a reply. Text that may still turn out to be that echo is
+  // held back until it does or does not; LogRest gives it at the end.
+  std::string LogText(std::string_view received);
+  std::string LogRest();
+  static constexpr char kEchoMark[] = "[reply typed by korvel]";
+
   // More than any challenge line; a longer line keeps its last part.
   static constexpr std::size_t kLineLimit = 1024;
 
  private:
   void LineEnded(int64_t now, TSessionOutput& out);
   void Consider(int64_t now, TSessionOutput& out);
+  void ExpectEcho(const std::string& line);
 
   struct TOffer {
     TSessionAnswer Answer;
@@ -82,6 +91,8 @@ class TSessionWatcher {
   std::optional<int64_t> LastTyped;
   std::optional<TOffer> Offer;
   bool AfterCR = false;  // an LF right after CR ends no second line
+  std::string Echo;      // the last line korvel typed, until its echo is seen
+  std::size_t EchoMatched = 0;
 };
 
 // The name of a key for the status line: "Ctrl-G" for a control character.

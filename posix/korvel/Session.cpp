@@ -182,7 +182,7 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionWatcher& wa
         if (n <= 0) break;  // COMMAND has ended (EIO once the terminal's last holder is gone)
         std::string_view text(buffer, static_cast<std::size_t>(n));
         WriteAll(STDOUT_FILENO, text);
-        if (log >= 0) WriteAll(log, text);
+        if (log >= 0) WriteAll(log, watcher.LogText(text));
         watcher.Received(text, Now(), out);
       }
       if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
@@ -204,7 +204,10 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionWatcher& wa
   close(gWakePipe[0]);
   close(gWakePipe[1]);
   gWakePipe[0] = gWakePipe[1] = -1;
-  if (log >= 0) close(log);
+  if (log >= 0) {
+    WriteAll(log, watcher.LogRest());
+    close(log);
+  }
   return ExitStatus(status);
 }
 

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "Digest.h"
 #include "FileStore.h"
 #include "TestStores.h"
 
@@ -232,7 +233,10 @@ TEST_F(KorvelSession, TheLogHoldsTheReceivedTextOnly) {
   text << file.rdbuf();
   EXPECT_NE(text.str().find("BOX> [1234567890]"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("ACCEPTED"), std::string::npos);
-  EXPECT_EQ(text.str().find("korvel"), std::string::npos) << "the status line went into the log";
+  EXPECT_EQ(text.str().find("[korvel:"), std::string::npos) << "the status line went into the log";
+  EXPECT_EQ(text.str().find(TMD5Digest("1234567890secret").HexDigest()), std::string::npos)
+      << "the echo of the reply went into the log";
+  EXPECT_NE(text.str().find("[reply typed by korvel]"), std::string::npos);
 }
 
 TEST_F(KorvelSession, ACommandThatCannotRunIsNamed) {

@@ -113,6 +113,20 @@ INSTANTIATE_TEST_SUITE_P(
             0}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+TEST(Watcher, TheLogLeavesOutTheEchoOfATypedReply) {
+  TSessionWatcher watcher({}, FakeAnswer);
+  TSessionOutput out;
+  watcher.Received("CH:a\r\n", 0, out);
+  watcher.Typed(kKey, 10, out);
+  ASSERT_EQ(out.ToConnection, "re-a\r");
+  EXPECT_EQ(watcher.LogText("\r\nr"), "\r\n");  // "r" may start the echo
+  EXPECT_EQ(watcher.LogText("e-a\r\nre-a"), std::string(TSessionWatcher::kEchoMark) + "\r\nre-a");
+  watcher.Received("CH:b\n", 20, out);
+  watcher.Typed(kKey, 30, out);
+  EXPECT_EQ(watcher.LogText("re-x re-"), "re-x ");
+  EXPECT_EQ(watcher.LogRest(), "re-");
+}
+
 TEST(Watcher, LongLinesKeepTheirEnd) {
   TSessionWatcher watcher({}, FakeAnswer);
   TSessionOutput out;
