@@ -27,8 +27,10 @@
 namespace korvel::posix {
 namespace {
 
-// The operator's terminal as it was, for the signal handlers below.
+// The operator's terminal as it was, and as the session sets it, for the
+// signal handlers below.
 termios gSaved{};
+termios gRaw{};
 // Written to by SIGWINCH's handler so that poll wakes up for it.
 int gWakePipe[2] = {-1, -1};
 
@@ -43,6 +45,26 @@ extern "C" void RestoreAndRaise(int signal) {
   sigemptyset(&fallback.sa_mask);
   sigaction(signal, &fallback, nullptr);
   raise(signal);
+}
+
+// A stop (kill -TSTP; Ctrl-Z itself goes to COMMAND) gives the shell the
+// terminal as it was; back in the foreground the session takes it again.
+extern "C" void StopAndResume(int) {
+  int saved = errno;
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
+  struct sigaction stop {
+  }, own{};
+  stop.sa_handler = SIG_DFL;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTSTP, &stop, &own);
+  sigset_t tstp;
+  sigemptyset(&tstp);
+  sigaddset(&tstp, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+  raise(SIGTSTP);  // stops here until SIGCONT
+  sigaction(SIGTSTP, &own, nullptr);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &gRaw);
+  errno = saved;
 }
 
 extern "C" void WindowChanged(int) {
@@ -87,16 +109,31 @@ class TSignals {
     sigemptyset(&winch.sa_mask);
     winch.sa_flags = SA_RESTART;
     sigaction(SIGWINCH, &winch, &PreviousWinch);
+    struct sigaction stop {};
+    stop.sa_handler = StopAndResume;
+    sigemptyset(&stop.sa_mask);
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGTSTP, &stop, &PreviousStop);
+    // A closed standard output is a failed write, not the end of korvel with
+    // the terminal left raw.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &PreviousPipe);
   }
   ~TSignals() {
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
       sigaction(kEndingSignals[i], &Previous[i], nullptr);
     sigaction(SIGWINCH, &PreviousWinch, nullptr);
+    sigaction(SIGTSTP, &PreviousStop, nullptr);
+    sigaction(SIGPIPE, &PreviousPipe, nullptr);
   }
 
  private:
   struct sigaction Previous[std::size(kEndingSignals)] = {};
   struct sigaction PreviousWinch {};
+  struct sigaction PreviousStop {};
+  struct sigaction PreviousPipe {};
 };
 
 int ExitStatus(int status) {
@@ -152,10 +189,10 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionWatcher& wa
   fcntl(master, F_SETFD, FD_CLOEXEC);
   int status = 0;
   {
+    gRaw = gSaved;
+    cfmakeraw(&gRaw);
     TSignals signals;
-    termios raw = gSaved;
-    cfmakeraw(&raw);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &gRaw);
     bool operatorOpen = true;
     for (;;) {
       int64_t due = watcher.NextDue();
