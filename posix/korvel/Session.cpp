@@ -163,7 +163,10 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionWatcher& wa
     if (log >= 0) close(log);
     return 1;
   }
-  for (int fd : gWakePipe) fcntl(fd, F_SETFD, FD_CLOEXEC), fcntl(fd, F_SETFL, O_NONBLOCK);
+  for (int fd : gWakePipe) {  // COMMAND gets neither end; a full pipe never blocks the handler
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+  }
   winsize size{};
   bool haveSize = ioctl(STDIN_FILENO, TIOCGWINSZ, &size) == 0;
   std::vector<char*> argv;
