@@ -8,6 +8,7 @@
 #include "Decimal.h"
 #include "FileIO.h"
 #include "FileStore.h"
+#include "Session.h"
 #include "ZORVAModule.h"
 
 namespace korvel::cli {
@@ -26,15 +27,19 @@ const char kUsage[] =
     "  reply [TEXT] [--copy]   answer a received line (without TEXT: each line of stdin)\n"
     "  list                    the client passwords: position, TAG, type, prompt\n"
     "  show TAG [--reveal]     one client password (its password only with --reveal)\n"
-    "  add TAG --type TYPE --prompt TEXT [--matrix-len N]\n"
+    "  add TAG --type TYPE --prompt TEXT [--matrix-len N] [--reply-line TEMPLATE]\n"
     "                          a new client password; the password is asked for\n"
-    "  set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--password]\n"
+    "  set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--reply-line TEMPLATE]\n"
+    "          [--password]\n"
     "                          change a client password (--password asks for a new one)\n"
     "  rename OLD NEW          give a client password another TAG\n"
     "  delete TAG              remove a client password\n"
     "  export [FILE]           the client passwords as a REGEDIT4 file (default: stdout)\n"
     "  import FILE [--yes]     replace the client passwords by those of an export file\n"
     "  where                   where the client passwords are kept, and whose they are\n"
+    "  session [--auto] [--key KEY] [--log FILE] -- COMMAND [ARGS]\n"
+    "                          run COMMAND (telnet, axcall, ssh ...) in this terminal\n"
+    "                          and offer the reply to each challenge it receives (Linux)\n"
     "\n"
     "TYPE: matrix (positions from 1), matrix0 (positions from 0), md2, md5,\n"
     "nos-md5, itanet, flexnet or flexnet-digits. --store PATH uses the store file\n"
@@ -64,9 +69,12 @@ const std::map<std::string, std::string> kCommandHelp = {
      "are shown escaped as list shows them.\n"},
     {"add",
      "usage: korvel add TAG --type TYPE --prompt TEXT [--matrix-len N]\n"
+     "                  [--reply-line TEMPLATE]\n"
      "Adds a client password. The password is read from the terminal without echo,\n"
      "or as one line of standard input. TYPE matrix and matrix0 need --matrix-len\n"
-     "(1 to 99). The types:\n"
+     "(1 to 99). --reply-line is the line korvel session types for the reply, %s\n"
+     "standing for the reply and %% for a percent sign: \"PASSWORD %s\" for BPQ,\n"
+     "\"@ %s\" for XRouter; without it the bare reply is typed. The types:\n"
      "  matrix          NET/ROM matrix, positions counted from 1 (BPQ, TheNetNode,\n"
      "                  OpenBCM, FBB, axspawn, URONode); the password is the template\n"
      "  matrix0         the matrix with positions counted from 0 (DXSpider, XRouter);\n"
@@ -80,8 +88,29 @@ const std::map<std::string, std::string> kCommandHelp = {
      "                  the sum of each digit of the five-digit challenge times the\n"
      "                  code's digit at the same place\n"},
     {"set",
-     "usage: korvel set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N] [--password]\n"
-     "Changes a client password; --password reads a new password as add does.\n"},
+     "usage: korvel set TAG [--type TYPE] [--prompt TEXT] [--matrix-len N]\n"
+     "                  [--reply-line TEMPLATE] [--password]\n"
+     "Changes a client password; --password reads a new password as add does.\n"
+     "--reply-line \"\" goes back to typing the bare reply.\n"},
+    {"session",
+     "usage: korvel session [--auto] [--key KEY] [--log FILE] -- COMMAND [ARGS...]\n"
+     "Runs COMMAND (telnet, axcall, call, nc, ssh ...) in a pseudo-terminal inside\n"
+     "this terminal and passes everything through both ways. Each line it receives\n"
+     "(a prompt without a line end once nothing more comes for a moment) goes\n"
+     "through the automatic reply of korvel reply. When a line gets a reply, a\n"
+     "status line names the client password's TAG (never the reply), and KEY\n"
+     "(default Ctrl-G) types the reply into the connection, in the record's\n"
+     "--reply-line, followed by CR. While nothing is offered KEY passes through.\n"
+     "An offer lapses after 60 seconds or when the next challenge arrives.\n"
+     "  --auto      type the reply without KEY, but only when you typed into the\n"
+     "              connection within the last 30 seconds, and once per line\n"
+     "  --key KEY   ^X, ctrl-x or a single character (not Ctrl-], telnet's escape)\n"
+     "  --log FILE  append the received text to FILE (never what korvel typed)\n"
+     "  --quiet-ms N  a partial line counts after N ms without text (default 400)\n"
+     "  --offer-ms N  an offer lapses after N ms (default 60000)\n"
+     "The exit status is COMMAND's. Standard input must be a terminal; the list of\n"
+     "client passwords is read once, when the session starts. Linux and other\n"
+     "POSIX systems only.\n"},
     {"rename",
      "usage: korvel rename OLD NEW\nRefuses a TAG already in the list, whatever its letter "
      "case.\n"},
@@ -121,9 +150,10 @@ struct TArguments {
 
 TArguments Parse(const std::vector<std::string>& args) {
   static const std::map<std::string, bool> kOptions = {
-      {"--store", true}, {"--type", true},    {"--prompt", true},    {"--matrix-len", true},
-      {"--copy", false}, {"--reveal", false}, {"--password", false}, {"--yes", false},
-      {"--help", false}, {"--version", false}};
+      {"--store", true},      {"--type", true},  {"--prompt", true},  {"--matrix-len", true},
+      {"--reply-line", true}, {"--key", true},   {"--log", true},     {"--quiet-ms", true},
+      {"--offer-ms", true},   {"--copy", false}, {"--reveal", false}, {"--password", false},
+      {"--yes", false},       {"--auto", false}, {"--help", false},   {"--version", false}};
   TArguments parsed;
   bool optionsEnd = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -352,6 +382,8 @@ int Show(const TArguments& a, TStoreAccess& store, TConsole& io) {
   io.Out << "Tag:       " << Escaped(r.Tag) << '\n'
          << "Prompt:    " << Escaped(r.Challenge) << '\n'
          << "Type:      " << TypeText(r) << '\n'
+         << "Reply:     " << (r.ReplyLine.empty() ? "(the bare reply)" : Escaped(r.ReplyLine))
+         << '\n'
          << "Password:  "
          << (a.Flags.count("--reveal") ? Escaped(r.String) : "(hidden: --reveal shows it)") << '\n';
   return 0;
@@ -381,13 +413,19 @@ void ApplyOptions(const TArguments& a, TClientPassword& r) {
     CheckLength(it->second, "the prompt");
     r.Challenge = it->second;
   }
+  if (auto it = a.Values.find("--reply-line"); it != a.Values.end()) {
+    CheckLength(it->second, "the reply line");
+    if (std::string why = ReplyLineProblem(it->second); !why.empty())
+      throw TUsageError{"--reply-line " + why};
+    r.ReplyLine = it->second;
+  }
 }
 
 // The password is asked for while nothing is locked: a prompt may wait for
 // minutes, and every other writer of the store would wait with it. The
 // arguments are checked first, and again under the lock.
 int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
-  Allow(a, {"--type", "--prompt", "--matrix-len"});
+  Allow(a, {"--type", "--prompt", "--matrix-len", "--reply-line"});
   Positionals(a, 1, 1, "one TAG");
   if (!a.Values.count("--type")) throw TUsageError{"add needs --type"};
   if (!a.Values.count("--prompt")) throw TUsageError{"add needs --prompt"};
@@ -409,7 +447,7 @@ int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
 }
 
 int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
-  Allow(a, {"--type", "--prompt", "--matrix-len", "--password"});
+  Allow(a, {"--type", "--prompt", "--matrix-len", "--reply-line", "--password"});
   Positionals(a, 1, 1, "one TAG");
   std::optional<std::string> password;
   if (a.Flags.count("--password")) {
@@ -513,6 +551,16 @@ bool LastLineComplete(const std::string& bytes, int& lines) {
 // characters a text are some 4 MB in UTF-16).
 constexpr std::size_t kImportLimit = 32u << 20;
 
+// A record's text as the store would keep it whole; `what` names it.
+std::string ImportText(const TRegValue& v, const std::string& what) {
+  if (v.Type != kRegSz) throw TFailure{what + "is not a text"};
+  std::string text = v.Data;
+  if (!text.empty() && text.back() == '\0') text.pop_back();  // the registry's terminator
+  if (text.find('\0') != std::string::npos) throw TFailure{what + "holds a zero byte"};
+  if (text.size() > kStoreLimit) throw TFailure{what + "is longer than the store's 255 characters"};
+  return text;
+}
+
 TImport ReadImport(const std::string& path) {
   std::string bytes, why;
   if (fileio::ReadWholeFile(fileio::ResolvePath(path), bytes, &why, kImportLimit) !=
@@ -560,16 +608,11 @@ TImport ReadImport(const std::string& path) {
     std::map<std::string, std::string> texts;
     for (const char* value : kRecordValues) {
       const TRegValue* v = record->Value(value);
-      std::string what = where + ": \"" + value + "\" ";
       if (!v) throw TFailure{where + " has no \"" + value + "\" (the record is incomplete)"};
-      if (v->Type != kRegSz) throw TFailure{what + "is not a text"};
-      std::string text = v->Data;
-      if (!text.empty() && text.back() == '\0') text.pop_back();  // the registry's terminator
-      if (text.find('\0') != std::string::npos) throw TFailure{what + "holds a zero byte"};
-      if (text.size() > kStoreLimit)
-        throw TFailure{what + "is longer than the store's 255 characters"};
-      texts[value] = text;
+      texts[value] = ImportText(*v, where + ": \"" + value + "\" ");
     }
+    if (const TRegValue* v = record->Value(kReplyLineValue))  // optional
+      ImportText(*v, where + ": \"" + kReplyLineValue + "\" ");
     TClientPassword typed;
     ApplyTypeText(texts["Type"], typed);
     if (IsMatrix(typed.Type) && !ValidMatrixLen(typed.MatrixLen))
@@ -606,6 +649,64 @@ int Import(const TArguments& a, TStoreAccess& store, TConsole& io) {
   }
   store.Save(file);
   return 0;
+}
+
+int64_t ParseMilliseconds(const TArguments& a, const char* name, int64_t fallback) {
+  auto it = a.Values.find(name);
+  if (it == a.Values.end()) return fallback;
+  const TDecimal number = ReadDecimal(it->second);
+  if (it->second.empty() || number.Digits != it->second.size() || it->second.size() > 9 ||
+      number.Value == 0)
+    throw TUsageError{std::string(name) + " must be a number of milliseconds from 1 to 999999999"};
+  return static_cast<int64_t>(number.Value);
+}
+
+int Session(const TArguments& a, TStoreAccess& store, TConsole& io) {
+  Allow(a, {"--auto", "--key", "--log", "--quiet-ms", "--offer-ms"});
+  if (a.Positional.empty())
+    throw TUsageError{"session needs a COMMAND: korvel session [OPTIONS] -- COMMAND [ARGS...]"};
+  TSessionSettings settings;
+  settings.Auto = a.Flags.count("--auto") > 0;
+  if (auto it = a.Values.find("--key"); it != a.Values.end()) {
+    std::optional<char> key = ParseKey(it->second);
+    if (!key)
+      throw TUsageError{"--key takes ^X, ctrl-x or one character, not '" + Escaped(it->second) +
+                        "' (Ctrl-] stays telnet's escape)"};
+    settings.Key = *key;
+  }
+  settings.QuietMs = ParseMilliseconds(a, "--quiet-ms", settings.QuietMs);
+  settings.OfferMs = ParseMilliseconds(a, "--offer-ms", settings.OfferMs);
+  std::string logPath;
+  if (auto it = a.Values.find("--log"); it != a.Values.end()) {
+    if (it->second.empty()) throw TUsageError{"--log needs the path of a file"};
+    logPath = it->second;
+  }
+  if (!io.RunSession) throw TFailure{"session is not available on this system"};
+  if (!io.IsTerminal)
+    throw TFailure{"session needs a terminal on standard input: it runs COMMAND inside it"};
+  TZORVAModule module(nullptr);
+  store.Load(*module.ClientPasswords);
+  // A template written by another program may not be one korvel accepts: its
+  // record then gets the bare reply, and the operator is told.
+  for (int i = 0; i < module.ClientPasswords->Count(); ++i) {
+    TClientPassword& record = module.ClientPasswords->At(i);
+    if (std::string why = ReplyLineProblem(record.ReplyLine); !why.empty()) {
+      io.Err << "korvel: the reply line of " << Escaped(record.Tag) << " " << why
+             << "; its bare reply is typed\n";
+      record.ReplyLine.clear();
+    }
+  }
+  io.Err.Flush();
+  TSessionWatcher watcher(settings, [&](const std::string& line) -> std::optional<TSessionAnswer> {
+    char buffer[256] = "";
+    int matched = -1;
+    if (!module.AutoReply(line.c_str(), buffer, 255, &matched) ||
+        !module.ClientPasswords->Valid(matched))
+      return std::nullopt;
+    const TClientPassword& record = module.ClientPasswords->At(matched);
+    return TSessionAnswer{Escaped(record.Tag), ExpandReplyLine(record.ReplyLine, buffer)};
+  });
+  return io.RunSession(a.Positional, watcher, logPath, io.Err);
 }
 
 // The length of the whole UTF-8 character at `at`, or 0 when none starts there.
@@ -743,9 +844,9 @@ int Run(const std::vector<std::string>& args, std::shared_ptr<TPasswordStore> st
     if (!store) throw TFailure{"no place for the store was found (set KORVEL_STORE or HOME)"};
     using TCommand = int (*)(const TArguments&, TStoreAccess&, TConsole&);
     static const std::map<std::string, TCommand> kCommands = {
-        {"reply", Reply},   {"list", List},     {"show", Show},     {"add", Add},
-        {"set", Set},       {"rename", Rename}, {"delete", Delete}, {"export", Export},
-        {"import", Import}, {"where", Where}};
+        {"reply", Reply},   {"list", List},     {"show", Show},      {"add", Add},
+        {"set", Set},       {"rename", Rename}, {"delete", Delete},  {"export", Export},
+        {"import", Import}, {"where", Where},   {"session", Session}};
     TStoreAccess access(*store, io);
     int status = kCommands.at(a.Command)(a, access, io);
     if (!io.Out.Flush()) throw TFailure{"cannot write standard output"};

@@ -85,6 +85,8 @@ class TTextOutput final : public TOutput {
   bool Fails = false;  // as a closed or full output would
 };
 
+class TSessionWatcher;
+
 // Asks a yes/no question on err and reads the answer as a line of in; only
 // "y" or "yes" (any letter case) is a yes.
 bool AskYesNo(TInput& in, TOutput& err, const std::string& question);
@@ -104,6 +106,11 @@ struct TConsole {
   bool IsTerminal = false;
   // Asks a yes/no question; true for yes.
   bool (*Confirm)(TInput& in, TOutput& err, const std::string& question) = AskYesNo;
+  // Runs `command` in a pseudo-terminal between the operator's terminal and
+  // the watcher (korvel session); its exit status, or 1 with a message on err
+  // when it cannot be run. Null where the system has no pseudo-terminals.
+  int (*RunSession)(const std::vector<std::string>& command, TSessionWatcher& watcher,
+                    const std::string& logPath, TOutput& err) = nullptr;
 };
 
 // Shows a text on one line of a terminal: control characters (and the C1

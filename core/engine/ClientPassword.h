@@ -30,6 +30,9 @@ struct TClientPassword {
   std::string String;     // the password
   int32_t Type = kMD2;
   std::string MatrixLen;  // decimal digits; NET/ROM matrix records only
+  // The line a terminal session types for the reply, %s standing for the
+  // reply (BPQ wants "PASSWORD %s"); empty for the bare reply.
+  std::string ReplyLine;
 
   friend bool operator==(const TClientPassword&, const TClientPassword&) = default;
 };

@@ -33,8 +33,10 @@ bool SameRecordsAndVersions(const TStoredPasswords& a, const TStoredPasswords& b
 }
 
 TClientPassword RecordFromTexts(std::string_view tag, std::string_view challenge,
-                                std::string_view string, std::string_view type) {
+                                std::string_view string, std::string_view type,
+                                std::string_view replyLine) {
   TClientPassword record(StoredText(tag));
+  record.ReplyLine = StoredText(replyLine);
   record.Challenge = StoredText(challenge);
   record.String = StoredText(string);
   ApplyTypeText(StoredText(type), record);
@@ -42,7 +44,8 @@ TClientPassword RecordFromTexts(std::string_view tag, std::string_view challenge
 }
 
 TClientPassword AsStored(const TClientPassword& record) {
-  return RecordFromTexts(record.Tag, record.Challenge, record.String, TypeText(record));
+  return RecordFromTexts(record.Tag, record.Challenge, record.String, TypeText(record),
+                         record.ReplyLine);
 }
 
 std::vector<std::string> RecordKeyOrder(const std::vector<std::string>& names) {

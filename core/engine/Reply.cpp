@@ -109,23 +109,29 @@ bool TZORVAModule::AnswerWith(const char* text, int position, char* answer) {
 // answers, but a matrix record whose prompt is not followed by a number
 // answers only when no later record does. With a single record whose prompt
 // occurs, that record's answer (or failure) is the reply.
-bool TZORVAModule::AutoReply(const char* text, char* reply, unsigned length) {
+bool TZORVAModule::AutoReply(const char* text, char* reply, unsigned length, int* matched) {
   if (!text) return false;
   char answer[kWorkLength + 1] = {};
   char doubtful[kWorkLength + 1] = {};  // the first such matrix answer
   bool haveDoubtful = false;
+  int doubtfulPosition = -1;
   for (int position = 0; position < ClientPasswords->Count(); ++position) {
     int tested = position;
     if (!SearchChallenge(text, tested) || !AnswerWith(text, position, answer)) continue;
     const TClientPassword& record = ClientPasswords->At(position);
-    if (!IsMatrix(record) || NumberFollowsPrompt(text, record.Challenge))
+    if (!IsMatrix(record) || NumberFollowsPrompt(text, record.Challenge)) {
+      if (matched) *matched = position;
       return CopyToCaller(answer, reply, length);
+    }
     if (!haveDoubtful) {
       std::memcpy(doubtful, answer, sizeof answer);
       haveDoubtful = true;
+      doubtfulPosition = position;
     }
   }
-  return haveDoubtful && CopyToCaller(doubtful, reply, length);
+  if (!haveDoubtful || !CopyToCaller(doubtful, reply, length)) return false;
+  if (matched) *matched = doubtfulPosition;
+  return true;
 }
 
 }  // namespace korvel

@@ -52,8 +52,9 @@ class TZORVAModule {
   bool IsolateChallenge(const char* text, char* challenge, unsigned length, int position,
                         int& counter) const;
   bool MakeChallengeReply(char* challenge, char* reply, unsigned length, int position);
-  // Searches, isolates and answers a received text in one call.
-  bool AutoReply(const char* text, char* reply, unsigned length);
+  // Searches, isolates and answers a received text in one call. `matched`,
+  // when given, gets the position of the record that answered.
+  bool AutoReply(const char* text, char* reply, unsigned length, int* matched = nullptr);
 
  private:
   // The working buffers of the automatic reply hold this many characters and

@@ -32,8 +32,8 @@ void ReadPasswords(const TRegNode& root, TStoredPasswords& stored) {
   for (const std::string& name : RecordKeyOrder(names)) {
     const TRegNode& record = *list->Keys.at(name);
     auto text = [&](const char* value) { return record.Text(value).value_or(""); };
-    stored.Records.push_back(
-        RecordFromTexts(text("Tag"), text("Challenge"), text("String"), text("Type")));
+    stored.Records.push_back(RecordFromTexts(text("Tag"), text("Challenge"), text("String"),
+                                             text("Type"), text(kReplyLineValue)));
   }
 }
 
@@ -56,6 +56,7 @@ void WritePasswords(TRegNode& root, const TStoredPasswords& stored) {
     record->SetText("Challenge", r.Challenge);
     record->SetText("String", r.String);
     record->SetText("Type", TypeText(r));
+    if (!r.ReplyLine.empty()) record->SetText(kReplyLineValue, r.ReplyLine);
   }
 }
 

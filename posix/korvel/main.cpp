@@ -10,6 +10,7 @@
 
 #include "Korvel.h"
 #include "FileStore.h"
+#include "PosixSession.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
   korvel::cli::TFileOutput out(stdout), err(stderr);
   korvel::cli::TConsole console{in, out, err, ReadPassword, CopyToClipboard};
   console.IsTerminal = isatty(STDIN_FILENO) != 0;
+  console.RunSession = korvel::posix::RunSession;
   std::shared_ptr<korvel::TPasswordStore> store = korvel::MakeDefaultFileStore();
   return korvel::cli::Run(args, store, console);
 }

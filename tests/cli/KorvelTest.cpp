@@ -121,7 +121,7 @@ TEST_P(Korvel, ShowHidesThePasswordUnlessAsked) {
   AddAll();
   TResult shown = Run({"show", "BBS"});  // TAGs are found whatever their case
   EXPECT_EQ(shown.Out,
-            "Tag:       bbs\nPrompt:    BBS>\nType:      MD2\n"
+            "Tag:       bbs\nPrompt:    BBS>\nType:      MD2\nReply:     (the bare reply)\n"
             "Password:  (hidden: --reveal shows it)\n");
   EXPECT_NE(Run({"show", "bbs", "--reveal"}).Out.find("Password:  geheim\n"), std::string::npos);
 }
@@ -203,6 +203,28 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
       {{"import", Dir + "/missing.reg"}, "", 1, "korvel: cannot read " + Dir + "/missing.reg\n"},
       {{"--store", "", "list"}, "", 2, "korvel: --store needs the path of a store file\n"},
       {{"import", Dir + "/x.reg", "--yes=1"}, "", 2, "korvel: --yes takes no value\n"},
+      {{"set", "bbs", "--reply-line", "PASSWORD"},
+       "",
+       2,
+       "korvel: --reply-line must hold %s (the reply) once\n"},
+      {{"set", "bbs", "--reply-line", "%s\r"},
+       "",
+       2,
+       "korvel: --reply-line holds a control character\n"},
+      {{"session"},
+       "",
+       2,
+       "korvel: session needs a COMMAND: korvel session [OPTIONS] -- COMMAND [ARGS...]\n"},
+      {{"session", "--key", "^]", "--", "telnet"},
+       "",
+       2,
+       "korvel: --key takes ^X, ctrl-x or one character, not '^]' (Ctrl-] stays telnet's "
+       "escape)\n"},
+      {{"session", "--quiet-ms", "0", "--", "telnet"},
+       "",
+       2,
+       "korvel: --quiet-ms must be a number of milliseconds from 1 to 999999999\n"},
+      {{"session", "--", "telnet"}, "", 1, "korvel: session is not available on this system\n"},
   };
   for (const Case& c : cases) {
     TResult r = Run(c.Args, c.Input);
@@ -223,6 +245,31 @@ TEST_P(Korvel, ExportAndImportRoundTripToTheSameBytes) {
   EXPECT_EQ(Run({"export"}).Out, exported);
   EXPECT_EQ(Run({"reply", "BBS> [472]"}).Out,
             std::string(TMD2Digest("472geheim").HexDigest()) + "\n");
+}
+
+// The reply line is kept by the store, export and import, shown by show,
+// and left out of korvel reply's answer.
+TEST_P(Korvel, TheReplyLineIsKeptByEveryWriter) {
+  AddAll();
+  ASSERT_EQ(Run({"add", "bpq", "--type", "matrix", "--matrix-len", "5", "--prompt", "BPQ}",
+                 "--reply-line", "PASSWORD %s"},
+                "abcdefghij\n")
+                .Status,
+            0);
+  ASSERT_EQ(Run({"set", "bbs", "--reply-line", "@ %s"}).Status, 0);
+  ASSERT_EQ(Run({"set", "bbs", "--prompt", "BBS2>"}).Status, 0);  // other edits keep it
+  EXPECT_NE(Run({"show", "bpq"}).Out.find("Reply:     PASSWORD %s\n"), std::string::npos);
+  EXPECT_NE(Run({"show", "bbs"}).Out.find("Reply:     @ %s\n"), std::string::npos);
+  EXPECT_EQ(Run({"reply", "BPQ} 1 2 3 4 5"}).Out, "abcde\n");
+  const std::string file = Dir + "/list.reg";
+  ASSERT_EQ(Run({"export", file}).Status, 0);
+  const std::string exported = test::ReadFileBytes(file);
+  EXPECT_NE(exported.find("\"ReplyLine\"=\"PASSWORD %s\""), std::string::npos);
+  ASSERT_EQ(Run({"set", "bpq", "--reply-line", ""}).Status, 0);
+  EXPECT_NE(Run({"show", "bpq"}).Out.find("Reply:     (the bare reply)\n"), std::string::npos);
+  EXPECT_EQ(Run({"export"}).Out.find("PASSWORD"), std::string::npos);  // absent, not empty
+  ASSERT_EQ(Run({"import", file}).Status, 0);
+  EXPECT_EQ(Run({"export"}).Out, exported);
 }
 
 TEST_P(Korvel, ImportReadsTheUtf16FilesOfRegExport) {
@@ -280,8 +327,8 @@ TEST_P(Korvel, BadImportFilesNameTheirProblemAndChangeNothing) {
 TEST_P(Korvel, HelpAndVersion) {
   EXPECT_EQ(Run({"--version"}).Out, "korvel 3.0\n");
   EXPECT_NE(Run({"--help"}).Out.find("usage: korvel [--store PATH] COMMAND"), std::string::npos);
-  for (const char* command :
-       {"reply", "list", "show", "add", "set", "rename", "delete", "export", "import", "where"}) {
+  for (const char* command : {"reply", "list", "show", "add", "set", "rename", "delete", "export",
+                              "import", "where", "session"}) {
     TResult r = Run({command, "--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out.rfind(std::string("usage: korvel ") + command, 0), 0u) << command;
@@ -394,6 +441,11 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
                   "\"Count\"=dword:00000001\r\n\"Foreign\"=\"y\"\r\n"),
        ""},
       {ImportFile({}, "\"Count\"=dword:00000000\r\n"), ""},
+      {ImportFile({Record("a") + "\"ReplyLine\"=\"" + n255 + "\"\r\n"}), ""},
+      {ImportFile({Record("a") + "\"ReplyLine\"=\"" + n256 + "\"\r\n"}),
+       "\"ReplyLine\" is longer than the store's 255 characters"},
+      {ImportFile({Record("a") + "\"ReplyLine\"=dword:00000001\r\n"}),
+       "\"ReplyLine\" is not a text"},
       {ImportFile({}), "holds no client passwords (a file that empties the list says"},
       {"REGEDIT4\r\n" + Section("") + "\"Build\"=dword:00000002\r\n",
        "holds no client passwords (no [HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion"
@@ -768,7 +820,8 @@ TEST(KorvelShow, ControlCharactersAreShownEscaped) {
       0);
   EXPECT_EQ(RunOn(store, {"list"}).Out, "0\ta\\tb\tMD5\t\\x1B]0;x\\x07\n");
   EXPECT_EQ(RunOn(store, {"show", "a\tb", "--reveal"}).Out,
-            "Tag:       a\\tb\nPrompt:    \\x1B]0;x\\x07\nType:      MD5\nPassword:  p\\x1B\n");
+            "Tag:       a\\tb\nPrompt:    \\x1B]0;x\\x07\nType:      MD5\n"
+            "Reply:     (the bare reply)\nPassword:  p\\x1B\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Korvel, ::testing::ValuesIn(StoreKinds()),

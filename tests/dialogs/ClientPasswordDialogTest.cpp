@@ -243,10 +243,12 @@ TEST_F(EditorDialog, EachTypeButtonStoresItsType) {
 }
 
 // Showing a record checks its type's button alone and shows its matrix
-// length; Change with nothing edited stores the record as it was.
+// length; Change with nothing edited stores the record as it was, with the
+// values the dialog does not show.
 TEST_F(EditorDialog, EachTypeShowsItsButtonAndChangeKeepsTheRecord) {
   for (const TTypeButton& button : kTypeButtons)
     Add("t" + std::to_string(button.Type), "P>", "pw", button.Type, button.Matrix ? "5" : "");
+  Records.At(0).ReplyLine = "PASSWORD %s";  // a value the dialog does not show
   const std::vector<TClientPassword> before = Records.Snapshot();
   Run([&](THeadlessDialog& ui, D&) {
     for (int line = 0; line < Records.Count(); ++line) {

@@ -328,8 +328,8 @@ bool ReadPasswords(TStoredPasswords& stored, std::string& problem) {
     TKey record = Open(list.Get(), name);
     if (!record) break;  // the records read so far stay
     auto text = [&](const char* value) { return Text(record.Get(), value).value_or(""); };
-    stored.Records.push_back(
-        RecordFromTexts(text("Tag"), text("Challenge"), text("String"), text("Type")));
+    stored.Records.push_back(RecordFromTexts(text("Tag"), text("Challenge"), text("String"),
+                                             text("Type"), text(kReplyLineValue)));
   }
   return true;
 }
@@ -369,7 +369,8 @@ int WritePasswords(const TStoredPasswords& stored, std::string& problem) {
     TKey record = Create(list.Get(), RecordKeyName(static_cast<int>(i)));
     if (!record || !SetText(record.Get(), "Tag", r.Tag) ||
         !SetText(record.Get(), "Challenge", r.Challenge) ||
-        !SetText(record.Get(), "String", r.String) || !SetText(record.Get(), "Type", TypeText(r)))
+        !SetText(record.Get(), "String", r.String) || !SetText(record.Get(), "Type", TypeText(r)) ||
+        (!r.ReplyLine.empty() && !SetText(record.Get(), kReplyLineValue, r.ReplyLine)))
       return static_cast<int>(i);
   }
   // The list is whole again. The copy loses its mark before anything else,
