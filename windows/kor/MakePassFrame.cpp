@@ -1,6 +1,6 @@
 #include "MakePassFrame.h"
 
-#include <shellapi.h>
+#include <objbase.h>
 
 #include <algorithm>
 
@@ -39,6 +39,27 @@ bool IsFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// ShellExecuteA, which opens the HTML help, or null. shell32.dll and the
+// DLLs it brings are loaded here, at the first help, from the system folder,
+// rather than with KOR.EXE: KOR's start does not wait for them. ShellExecute
+// may hand the file to shell extensions that are COM objects, so the thread
+// becomes a single-threaded apartment first, as Microsoft asks of its callers;
+// it stays one until the program ends.
+using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+TShellExecute ShellExecuteFunction() {
+  static const TShellExecute function = []() -> TShellExecute {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    char folder[MAX_PATH] = "";
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return nullptr;
+    HMODULE shell = LoadLibraryA((std::string(folder, length) + "\\shell32.dll").c_str());
+    if (!shell) return nullptr;
+    return reinterpret_cast<TShellExecute>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  }();
+  return function;
+}
+
 // Shows help on a topic (kHelpContents: the contents) for an owner window.
 // The help file of the settings is looked for as named and, a bare name,
 // beside KOR.EXE. GetVersion's major version: Windows reports at least 6
@@ -59,8 +80,11 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
     return;
   }
   const std::string page = ProgramFolder() + choice.Page;
-  INT_PTR opened = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(owner, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto open = ShellExecuteFunction();
+  INT_PTR opened =
+      open ? reinterpret_cast<INT_PTR>(open(owner, "open", page.c_str(), nullptr, nullptr,
+                                            SW_SHOWNORMAL))
+           : 0;
   if (opened <= 32) {  // no browser, or the page is missing
     const std::string text = "The help page " + page + " cannot be opened.";
     MessageBoxA(owner, text.c_str(), "Help", MB_OK | MB_ICONEXCLAMATION);
