@@ -91,13 +91,39 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
   }
 }
 
+// ZORVA.DLL is loaded at its first use, the first reply or Password Setup,
+// not with KOR.EXE: the library's code and start-up are not part of KOR's
+// start. LoadLibrary searches as the loader would have, KOR.EXE's folder
+// first. An export of the library, or null after telling the operator why;
+// the next use tries again.
+FARPROC ZorvaFunction(HWND owner, const char* name) {
+  static HMODULE library = nullptr;
+  if (!library) library = LoadLibraryA("ZORVA.DLL");
+  FARPROC function = library ? GetProcAddress(library, name) : nullptr;
+  if (!function) {
+    const std::string text = std::string("ZORVA.DLL ") +
+                             (library ? "has no " + std::string(name) : "cannot be loaded") +
+                             ": it belongs beside KOR.EXE.";
+    MessageBoxA(owner, text.c_str(), "ERROR", MB_OK | MB_ICONEXCLAMATION);
+  }
+  return function;
+}
+
+template <class Function>
+Function ZorvaExport(HWND owner, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(ZorvaFunction(owner, name)));
+}
+
 }  // namespace
 
 // ---- the challenge input ---------------------------------------------------
 
 TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
-    : Frame(frame), Line(*this, settings, [](const char* text, char* reply, unsigned length) {
-        return ZORVAAutoClientPasswordReply(text, reply, length);
+    : Frame(frame),
+      Line(*this, settings, [this](const char* text, char* reply, unsigned length) {
+        const auto answer = ZorvaExport<decltype(&ZORVAAutoClientPasswordReply)>(
+            EditWindow, "ZORVAAutoClientPasswordReply");
+        return answer ? answer(text, reply, length) : 0;
       }) {}
 
 void TComboEdit::Create(HWND parent, int width, int height) {
@@ -354,7 +380,9 @@ void TMakePassFrame::CmConfigure() {
 
 void TMakePassFrame::CmPasswordSetup() {
   if (HelpTopic(kHelpPasswordSetup)) return;
-  ZORVAEditClientPasswordsDlg(Window);
+  if (const auto edit = ZorvaExport<decltype(&ZORVAEditClientPasswordsDlg)>(
+          Window, "ZORVAEditClientPasswordsDlg"))
+    edit(Window);
 }
 
 void TMakePassFrame::CmAbout() {
