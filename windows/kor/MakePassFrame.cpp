@@ -39,23 +39,35 @@ bool IsFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// ShellExecuteA, which opens the HTML help, or null. shell32.dll and the
-// DLLs it brings are loaded here, at the first help, from the system folder,
-// rather than with KOR.EXE: KOR's start does not wait for them. ShellExecute
-// may hand the file to shell extensions that are COM objects, so the thread
-// becomes a single-threaded apartment first, as Microsoft asks of its callers;
-// it stays one until the program ends.
+// A DLL of the system folder (never one of that name beside KOR.EXE); null
+// when it cannot be loaded.
+HMODULE SystemLibrary(const char* name) {
+  char folder[MAX_PATH] = "";
+  UINT length = GetSystemDirectoryA(folder, sizeof folder);
+  if (length == 0 || length >= sizeof folder) return nullptr;
+  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+}
+
+template <class Function>
+Function LibraryFunction(HMODULE library, const char* name) {
+  return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+                 : nullptr;
+}
+
+// ShellExecuteA, which opens the HTML help, or null. shell32.dll and ole32.dll
+// and the DLLs they bring are loaded here, at the first help, rather than with
+// KOR.EXE: KOR's start does not wait for them. ShellExecute may hand the file
+// to shell extensions that are COM objects, so the thread becomes a
+// single-threaded apartment first, as Microsoft asks of its callers; it stays
+// one until the program ends.
 using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 TShellExecute ShellExecuteFunction() {
-  static const TShellExecute function = []() -> TShellExecute {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    char folder[MAX_PATH] = "";
-    UINT length = GetSystemDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) return nullptr;
-    HMODULE shell = LoadLibraryA((std::string(folder, length) + "\\shell32.dll").c_str());
-    if (!shell) return nullptr;
-    return reinterpret_cast<TShellExecute>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+  static const TShellExecute function = [] {
+    using TCoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
+    if (const auto enter = LibraryFunction<TCoInitializeEx>(SystemLibrary("ole32.dll"),
+                                                            "CoInitializeEx"))
+      enter(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return LibraryFunction<TShellExecute>(SystemLibrary("shell32.dll"), "ShellExecuteA");
   }();
   return function;
 }
