@@ -50,8 +50,8 @@ HMODULE SystemLibrary(const char* name) {
 
 template <class Function>
 Function LibraryFunction(HMODULE library, const char* name) {
-  return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)))
-                 : nullptr;
+  FARPROC function = library ? GetProcAddress(library, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(function));
 }
 
 // ShellExecuteA, which opens the HTML help, or null. shell32.dll and ole32.dll
