@@ -1,6 +1,6 @@
 #include "MakePassFrame.h"
 
-#include <shellapi.h>
+#include <objbase.h>
 
 #include <algorithm>
 
@@ -39,6 +39,39 @@ bool IsFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A DLL of the system folder (never one of that name beside KOR.EXE); null
+// when it cannot be loaded.
+HMODULE SystemLibrary(const char* name) {
+  char folder[MAX_PATH] = "";
+  UINT length = GetSystemDirectoryA(folder, sizeof folder);
+  if (length == 0 || length >= sizeof folder) return nullptr;
+  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+}
+
+template <class Function>
+Function LibraryFunction(HMODULE library, const char* name) {
+  FARPROC function = library ? GetProcAddress(library, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(function));
+}
+
+// ShellExecuteA, which opens the HTML help, or null. shell32.dll and ole32.dll
+// and the DLLs they bring are loaded here, at the first help, rather than with
+// KOR.EXE: KOR's start does not wait for them. ShellExecute may hand the file
+// to shell extensions that are COM objects, so the thread becomes a
+// single-threaded apartment first, as Microsoft asks of its callers; it stays
+// one until the program ends.
+using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+TShellExecute ShellExecuteFunction() {
+  static const TShellExecute function = [] {
+    using TCoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
+    if (const auto enter = LibraryFunction<TCoInitializeEx>(SystemLibrary("ole32.dll"),
+                                                            "CoInitializeEx"))
+      enter(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return LibraryFunction<TShellExecute>(SystemLibrary("shell32.dll"), "ShellExecuteA");
+  }();
+  return function;
+}
+
 // Shows help on a topic (kHelpContents: the contents) for an owner window.
 // The help file of the settings is looked for as named and, a bare name,
 // beside KOR.EXE. GetVersion's major version: Windows reports at least 6
@@ -59,12 +92,38 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
     return;
   }
   const std::string page = ProgramFolder() + choice.Page;
-  INT_PTR opened = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(owner, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto open = ShellExecuteFunction();
+  INT_PTR opened =
+      open ? reinterpret_cast<INT_PTR>(open(owner, "open", page.c_str(), nullptr, nullptr,
+                                            SW_SHOWNORMAL))
+           : 0;
   if (opened <= 32) {  // no browser, or the page is missing
     const std::string text = "The help page " + page + " cannot be opened.";
     MessageBoxA(owner, text.c_str(), "Help", MB_OK | MB_ICONEXCLAMATION);
   }
+}
+
+// ZORVA.DLL is loaded at its first use, the first reply or Password Setup,
+// not with KOR.EXE: the library's code and start-up are not part of KOR's
+// start. LoadLibrary searches as the loader would have, KOR.EXE's folder
+// first. An export of the library, or null after telling the operator why;
+// the next use tries again.
+FARPROC ZorvaFunction(HWND owner, const char* name) {
+  static HMODULE library = nullptr;
+  if (!library) library = LoadLibraryA("ZORVA.DLL");
+  FARPROC function = library ? GetProcAddress(library, name) : nullptr;
+  if (!function) {
+    const std::string text = std::string("ZORVA.DLL ") +
+                             (library ? "has no " + std::string(name) : "cannot be loaded") +
+                             ": it belongs beside KOR.EXE.";
+    MessageBoxA(owner, text.c_str(), "ERROR", MB_OK | MB_ICONEXCLAMATION);
+  }
+  return function;
+}
+
+template <class Function>
+Function ZorvaExport(HWND owner, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(ZorvaFunction(owner, name)));
 }
 
 }  // namespace
@@ -72,8 +131,11 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
 // ---- the challenge input ---------------------------------------------------
 
 TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
-    : Frame(frame), Line(*this, settings, [](const char* text, char* reply, unsigned length) {
-        return ZORVAAutoClientPasswordReply(text, reply, length);
+    : Frame(frame),
+      Line(*this, settings, [this](const char* text, char* reply, unsigned length) {
+        const auto answer = ZorvaExport<decltype(&ZORVAAutoClientPasswordReply)>(
+            EditWindow, "ZORVAAutoClientPasswordReply");
+        return answer ? answer(text, reply, length) : 0;
       }) {}
 
 void TComboEdit::Create(HWND parent, int width, int height) {
@@ -330,7 +392,9 @@ void TMakePassFrame::CmConfigure() {
 
 void TMakePassFrame::CmPasswordSetup() {
   if (HelpTopic(kHelpPasswordSetup)) return;
-  ZORVAEditClientPasswordsDlg(Window);
+  if (const auto edit = ZorvaExport<decltype(&ZORVAEditClientPasswordsDlg)>(
+          Window, "ZORVAEditClientPasswordsDlg"))
+    edit(Window);
 }
 
 void TMakePassFrame::CmAbout() {

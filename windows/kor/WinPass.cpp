@@ -3,7 +3,6 @@
 // and the message loop with the accelerators "x" and "X".
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <cctype>
 
@@ -65,15 +64,6 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls,
                                 ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_HOTKEY_CLASS};
   InitCommonControlsEx(&controls);
-  // ShellExecute, which opens the HTML help, may hand the file to shell
-  // extensions that are COM objects: the thread is a single-threaded
-  // apartment, as Microsoft asks of its callers.
-  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  int result;
-  {
-    TWinPass application(std::make_shared<TRegistryStore>());
-    result = application.Run(GetModuleHandleA(nullptr), noSplash);
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-  return result;
+  TWinPass application(std::make_shared<TRegistryStore>());
+  return application.Run(GetModuleHandleA(nullptr), noSplash);
 }
