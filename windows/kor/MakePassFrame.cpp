@@ -64,8 +64,8 @@ using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, I
 TShellExecute ShellExecuteFunction() {
   static const TShellExecute function = [] {
     using TCoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
-    if (const auto enter = LibraryFunction<TCoInitializeEx>(SystemLibrary("ole32.dll"),
-                                                            "CoInitializeEx"))
+    if (const auto enter =
+            LibraryFunction<TCoInitializeEx>(SystemLibrary("ole32.dll"), "CoInitializeEx"))
       enter(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     return LibraryFunction<TShellExecute>(SystemLibrary("shell32.dll"), "ShellExecuteA");
   }();
@@ -93,10 +93,9 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
   }
   const std::string page = ProgramFolder() + choice.Page;
   const auto open = ShellExecuteFunction();
-  INT_PTR opened =
-      open ? reinterpret_cast<INT_PTR>(open(owner, "open", page.c_str(), nullptr, nullptr,
-                                            SW_SHOWNORMAL))
-           : 0;
+  INT_PTR opened = open ? reinterpret_cast<INT_PTR>(
+                              open(owner, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
+                        : 0;
   if (opened <= 32) {  // no browser, or the page is missing
     const std::string text = "The help page " + page + " cannot be opened.";
     MessageBoxA(owner, text.c_str(), "Help", MB_OK | MB_ICONEXCLAMATION);
@@ -105,12 +104,20 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
 
 // ZORVA.DLL is loaded at its first use, the first reply or Password Setup,
 // not with KOR.EXE: the library's code and start-up are not part of KOR's
-// start. LoadLibrary searches as the loader would have, KOR.EXE's folder
-// first. An export of the library, or null after telling the operator why;
-// the next use tries again.
+// start. It is loaded by its full path in KOR.EXE's folder, where it ships,
+// never from the current folder or the search path. An export of the
+// library, or null after telling the operator why; the next use tries again.
 FARPROC ZorvaFunction(HWND owner, const char* name) {
   static HMODULE library = nullptr;
-  if (!library) library = LoadLibraryA("ZORVA.DLL");
+  if (!library) {
+    char path[MAX_PATH] = "";
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string file(path, length < sizeof path ? length : 0);
+    if (std::size_t slash = file.find_last_of("\\/"); slash != std::string::npos) {
+      file.resize(slash + 1);
+      library = LoadLibraryA((file + "ZORVA.DLL").c_str());
+    }
+  }
   FARPROC function = library ? GetProcAddress(library, name) : nullptr;
   if (!function) {
     const std::string text = std::string("ZORVA.DLL ") +
@@ -131,8 +138,7 @@ Function ZorvaExport(HWND owner, const char* name) {
 // ---- the challenge input ---------------------------------------------------
 
 TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
-    : Frame(frame),
-      Line(*this, settings, [this](const char* text, char* reply, unsigned length) {
+    : Frame(frame), Line(*this, settings, [this](const char* text, char* reply, unsigned length) {
         const auto answer = ZorvaExport<decltype(&ZORVAAutoClientPasswordReply)>(
             EditWindow, "ZORVAAutoClientPasswordReply");
         return answer ? answer(text, reply, length) : 0;
