@@ -23,6 +23,7 @@
 
 #include "Korvel.h"
 #include "PosixSession.h"
+#include "TerminalGuard.h"
 
 namespace korvel::posix {
 namespace {
@@ -33,19 +34,6 @@ termios gSaved{};
 termios gRaw{};
 // Written to by SIGWINCH's handler so that poll wakes up for it.
 int gWakePipe[2] = {-1, -1};
-
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-// A signal that ends korvel puts the terminal back as it was, then does what
-// it would have done.
-extern "C" void RestoreAndRaise(int signal) {
-  tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  sigaction(signal, &fallback, nullptr);
-  raise(signal);
-}
 
 // A stop (kill -TSTP; Ctrl-Z itself goes to COMMAND) gives the shell the
 // terminal as it was; back in the foreground the session takes it again.
@@ -94,16 +82,7 @@ bool WriteAll(int fd, std::string_view text) {
 // The signal handlers of the session, set for its lifetime.
 class TSignals {
  public:
-  TSignals() {
-    struct sigaction restore {};
-    restore.sa_handler = RestoreAndRaise;
-    sigemptyset(&restore.sa_mask);
-    for (int signal : kEndingSignals) sigaddset(&restore.sa_mask, signal);
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-      sigaction(kEndingSignals[i], nullptr, &Previous[i]);
-      if (Previous[i].sa_handler != SIG_IGN)  // nohup's ignored SIGHUP stays ignored
-        sigaction(kEndingSignals[i], &restore, nullptr);
-    }
+  TSignals() : Ending(gSaved) {
     struct sigaction winch {};
     winch.sa_handler = WindowChanged;
     sigemptyset(&winch.sa_mask);
@@ -122,15 +101,13 @@ class TSignals {
     sigaction(SIGPIPE, &ignore, &PreviousPipe);
   }
   ~TSignals() {
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
-      sigaction(kEndingSignals[i], &Previous[i], nullptr);
     sigaction(SIGWINCH, &PreviousWinch, nullptr);
     sigaction(SIGTSTP, &PreviousStop, nullptr);
     sigaction(SIGPIPE, &PreviousPipe, nullptr);
   }
 
  private:
-  struct sigaction Previous[std::size(kEndingSignals)] = {};
+  TTerminalGuard Ending;  // the signals that end korvel
   struct sigaction PreviousWinch {};
   struct sigaction PreviousStop {};
   struct sigaction PreviousPipe {};

@@ -11,39 +11,14 @@
 #include "Korvel.h"
 #include "FileStore.h"
 #include "PosixSession.h"
+#include "TerminalGuard.h"
 
 namespace {
-
-// The terminal's settings while echo is off, for the handlers below.
-termios gSavedTerminal{};
-
-// A signal that ends korvel at the prompt must not leave the terminal without
-// echo: the settings are put back, then the signal does what it would have.
-extern "C" void RestoreTerminalAndRaise(int signal) {
-  tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  sigaction(signal, &fallback, nullptr);
-  raise(signal);  // delivered, with the default action, once this handler returns
-}
-
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::string& password) {
   termios saved{};
   if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return in.ReadLine(password);
-  gSavedTerminal = saved;
-  struct sigaction restore {};
-  restore.sa_handler = RestoreTerminalAndRaise;
-  sigemptyset(&restore.sa_mask);
-  for (int signal : kEndingSignals) sigaddset(&restore.sa_mask, signal);
-  struct sigaction previous[std::size(kEndingSignals)] = {};
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    sigaction(kEndingSignals[i], nullptr, &previous[i]);
-    if (previous[i].sa_handler != SIG_IGN)  // nohup's ignored SIGHUP stays ignored
-      sigaction(kEndingSignals[i], &restore, nullptr);
-  }
+  korvel::TTerminalGuard guard(saved);
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
@@ -51,8 +26,6 @@ bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::strin
   err.Flush();
   bool ok = in.ReadLine(password);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
-    sigaction(kEndingSignals[i], &previous[i], nullptr);
   err << '\n';
   return ok;
 }
