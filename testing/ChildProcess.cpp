@@ -226,4 +226,24 @@ std::string ProgramDir() {
 
 #endif
 
+#ifndef _WIN32
+int StartOnTerminal(const std::string& terminalName, std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    int tty = open(terminalName.c_str(), O_RDWR);  // the new session's controlling terminal
+    if (tty < 0) _exit(126);
+    dup2(tty, 0);
+    dup2(tty, 1);
+    dup2(tty, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+#endif
+
 }  // namespace korvel::test

@@ -46,4 +46,11 @@ class TChildProcess {
 // The folder the test program itself lies in, where the helpers are built.
 std::string ProgramDir();
 
+#ifndef _WIN32
+// Starts `args` in a new session whose controlling terminal, standard input,
+// output and error are the terminal at `terminalName` (a pseudo-terminal's
+// slave side); the child's process id, or -1.
+int StartOnTerminal(const std::string& terminalName, std::vector<std::string> args);
+#endif
+
 }  // namespace korvel::test

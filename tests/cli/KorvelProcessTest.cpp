@@ -158,21 +158,8 @@ TEST_F(KorvelProgram, CtrlCAtThePasswordPromptGivesTheTerminalItsEchoBack) {
   int slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);  // kept open to look at its settings
   ASSERT_GE(slave, 0);
   ASSERT_TRUE(Echoes(slave));
-  std::vector<std::string> args = Command({"add", "x", "--type", "md5", "--prompt", "P"});
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    setsid();
-    int tty = open(slaveName.c_str(), O_RDWR);  // the new session's controlling terminal
-    if (tty < 0) _exit(126);
-    dup2(tty, 0);
-    dup2(tty, 1);
-    dup2(tty, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  pid_t pid =
+      test::StartOnTerminal(slaveName, Command({"add", "x", "--type", "md5", "--prompt", "P"}));
   ASSERT_GT(pid, 0);
   EXPECT_TRUE(AwaitOutput(master, "Password:"));
   for (int i = 0; i < 200 && Echoes(slave); ++i) usleep(10000);  // echo goes off at the prompt

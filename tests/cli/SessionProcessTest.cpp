@@ -34,20 +34,7 @@ class TTerminalRun {
     const std::string slaveName = ptsname(Master);
     Slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);
     tcgetattr(Slave, &Before);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    Pid = fork();
-    if (Pid == 0) {
-      setsid();
-      int tty = open(slaveName.c_str(), O_RDWR);  // the new session's controlling terminal
-      if (tty < 0) _exit(126);
-      dup2(tty, 0);
-      dup2(tty, 1);
-      dup2(tty, 2);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    Pid = test::StartOnTerminal(slaveName, std::move(args));
   }
   ~TTerminalRun() {
     if (Pid > 0 && !Ended) {
