@@ -51,3 +51,42 @@ function(korvel_test name)
       PROPERTIES WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>)
   endif()
 endfunction()
+
+# korvel_toolchain_dlls(FILES_VAR MISSING_VAR DLL...): for tests that put DLLs
+# of the compiler's runtime (the shared libgcc, say) beside a program. Sets
+# FILES_VAR to the files of the named DLLs and of every DLL of the compiler's
+# that they import, directly or through another, so that the set loads as a
+# whole; MISSING_VAR to those of the named DLLs that the compiler does not
+# have. An import the compiler has no file for is taken to be Windows' own
+# (tests/library/check-dll-set.sh checks that it is).
+function(korvel_toolchain_dlls files_var missing_var)
+  set(todo ${ARGN})
+  set(named ${ARGN})
+  set(seen "")
+  set(files "")
+  set(missing "")
+  while(todo)
+    list(POP_FRONT todo dll)
+    string(TOLOWER "${dll}" key)
+    if(key IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${key})
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${path}")
+      if(dll IN_LIST named)
+        list(APPEND missing ${dll})
+      endif()
+      continue()
+    endif()
+    file(REAL_PATH "${path}" path)
+    list(APPEND files ${path})
+    execute_process(COMMAND ${CMAKE_OBJDUMP} -p ${path} OUTPUT_VARIABLE dump)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+    list(TRANSFORM imports REPLACE "DLL Name: " "")
+    list(APPEND todo ${imports})
+  endwhile()
+  set(${files_var} ${files} PARENT_SCOPE)
+  set(${missing_var} ${missing} PARENT_SCOPE)
+endfunction()

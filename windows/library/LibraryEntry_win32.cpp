@@ -4,6 +4,9 @@
 // saves only a list that changed. Thread notifications are ignored.
 #include <windows.h>
 
+#include <new>
+#include <utility>
+
 #define ZORVA_BUILDING
 #include "zorva.h"
 
@@ -15,7 +18,18 @@
 namespace {
 
 std::unique_ptr<korvel::TZORVAModule> MakeModule() {
-  return std::make_unique<korvel::TZORVAModule>(std::make_shared<korvel::TRegistryStore>());
+  auto store = std::make_shared<korvel::TRegistryStore>();
+#ifdef ZORVA_THROW_WHILE_MAKING_MODULE
+  // Only the test builds of the library for the unwinding test have this:
+  // the module fails as it would with no memory left, by an exception thrown
+  // and caught inside the library, with the store to destroy on the way. The
+  // variable tells the host that the throw happened.
+  if (store) {
+    SetEnvironmentVariableA("ZORVA_THREW", "std::bad_alloc");
+    throw std::bad_alloc();
+  }
+#endif
+  return std::make_unique<korvel::TZORVAModule>(std::move(store));
 }
 
 }  // namespace
