@@ -6,9 +6,13 @@
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target zorva-demo
 mkdir -p build/demo
+echo "Building the library and the demonstration (log: build/demo/build.log)"
+if ! { cmake --preset linux && cmake --build --preset linux --target zorva-demo; } \
+    >build/demo/build.log 2>&1; then
+  cat build/demo/build.log
+  exit 1
+fi
 export KORVEL_STORE="$PWD/build/demo/registry.reg"
 cp scripts/demo-store.reg "$KORVEL_STORE"
 echo "Store: $KORVEL_STORE"

@@ -2,18 +2,21 @@
 # The main job: builds the Windows programs and starts KOR under Wine, in a
 # Wine prefix of its own (build/kor-wine) with two client passwords stored on
 # first use. KOR needs a display: run this inside an X session, or with a
-# virtual one: xvfb-run -a sh scripts/run.sh
+# virtual one: xvfb-run -a sh scripts/run.sh. Without a display it says so
+# and shows the library at work instead (scripts/demo.sh).
 set -eu
 cd "$(dirname "$0")/.."
+if [ -z "${DISPLAY:-}" ]; then
+  echo "KOR is a window and needs a display; this shell has none (DISPLAY is not set)."
+  echo "Run this command in an X session to see KOR, or give it a virtual display:"
+  echo "  xvfb-run -a sh scripts/run.sh"
+  echo "Meanwhile, the library at work without a window (sh scripts/demo.sh):"
+  echo
+  exec sh scripts/demo.sh
+fi
 sh scripts/setup.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target kor korvel
-if [ -z "${DISPLAY:-}" ]; then
-  echo "KOR is a window and needs a display. Run this in an X session, or:" >&2
-  echo "  xvfb-run -a sh scripts/run.sh     (a virtual display)" >&2
-  echo "  sh scripts/demo.sh                (the library at work, no window)" >&2
-  exit 1
-fi
 export WINEPREFIX="$PWD/build/kor-wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Making the Wine prefix $WINEPREFIX (once)"

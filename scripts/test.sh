@@ -17,12 +17,26 @@ for preset in linux win32 win64; do
     # The 32-bit Wine loader is a 32-bit Linux program; a kernel built
     # without 32-bit support cannot start it. The build and its checks
     # that need no Wine still run.
-    echo "NOTE: this machine cannot run 32-bit programs (/usr/lib/wine/wine:" \
-         "$(/usr/lib/wine/wine --version 2>&1 | head -n 1)); the win32 tests" \
-         "under Wine are skipped here."
+    echo "SKIPPED: the win32 tests under Wine; this machine cannot run 32-bit" \
+         "programs (/usr/lib/wine/wine: $(/usr/lib/wine/wine --version 2>&1 | head -n 1))." \
+         "Skipped here:"
+    ctest --preset "$preset" -L wine -N | sed -n 's/^ *Test *#[0-9]*: /  /p'
     ctest --preset "$preset" -LE wine || status=1
   else
     ctest --preset "$preset" || status=1
+  fi
+  if [ "$preset" = linux ]; then
+    # The main command on a machine without a display shows the library at
+    # work and succeeds.
+    echo "==== scripts/run.sh without a display"
+    if out=$(env -u DISPLAY sh scripts/run.sh 2>&1) &&
+       printf '%s\n' "$out" | grep -q '^  reply: '; then
+      echo "ok: it shows the library at work and exits 0"
+    else
+      printf '%s\n' "$out"
+      echo "FAIL: scripts/run.sh without a display gave no reply or did not exit 0"
+      status=1
+    fi
   fi
   if [ "$preset" = win64 ]; then
     # The release files in dist/ and the installer at work under Wine.
