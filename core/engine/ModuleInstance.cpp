@@ -34,11 +34,20 @@ void ZorvaProcessAttach(const TModuleFactory& make) {
 
 void ZorvaProcessDetach(bool processExit) {
   TInstance& i = Instance();
-  std::lock_guard<std::mutex> lock(i.Guard);
-  if (i.AttachCount == 0 || --i.AttachCount > 0) return;
-  i.Factory = nullptr;
-  std::unique_ptr<TZORVAModule> module(std::exchange(i.Module, nullptr));
-  if (module && processExit) module->SaveOnUnload = false;
+  std::unique_ptr<TZORVAModule> module;
+  if (processExit) {
+    // The lock is not taken: the system has ended the process's other
+    // threads, one of which may have held it, and this thread may be ending
+    // inside an export that holds it (std::terminate, exit). Nothing is saved.
+    i.AttachCount = 0;
+    module.reset(std::exchange(i.Module, nullptr));
+    if (module) module->SaveOnUnload = false;
+  } else {
+    std::lock_guard<std::mutex> lock(i.Guard);
+    if (i.AttachCount == 0 || --i.AttachCount > 0) return;
+    i.Factory = nullptr;
+    module.reset(std::exchange(i.Module, nullptr));
+  }
   try {
     module.reset();
   } catch (...) {

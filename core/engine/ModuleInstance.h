@@ -19,8 +19,9 @@ using TModuleFactory = std::function<std::unique_ptr<TZORVAModule>()>;
 void ZorvaProcessAttach(const TModuleFactory& make);
 // The last detach destroys the module, which saves the list if it changed
 // since it was loaded or saved. When the process is ending
-// (`processExit`), nothing is saved and nothing waited for: other threads
-// are gone and a lock they held would end the process on the spot.
+// (`processExit`), the module goes at once, nothing is saved and nothing
+// waited for: other threads are gone, and a lock they held, or this thread
+// holds inside an export that ends the process, would never be released.
 void ZorvaProcessDetach(bool processExit = false);
 // The module, made on the first call after the first attach; null before
 // any attach, after the last detach, or when it could not be made.

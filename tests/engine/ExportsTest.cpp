@@ -1,7 +1,10 @@
 // The C exports over the process-wide module object.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <thread>
 
 #include "ModuleInstance.h"
 #include "zorva.h"
@@ -95,6 +98,23 @@ TEST(ExportsLifetime, TheStoreIsReadAtTheFirstCallAndNotWrittenAtProcessExit) {
   ZorvaProcessDetach(true);
   EXPECT_EQ(ZorvaModule(), nullptr);
   EXPECT_EQ(store->SaveCalls, 0);
+}
+
+// A process that ends inside an export (std::terminate, exit) detaches the
+// library on the thread that holds the module's lock: the detach must not
+// wait for it, or the process never ends.
+TEST(ExportsLifetime, AProcessEndingInsideAnExportDetachesWithoutWaiting) {
+  auto detached = std::make_shared<std::promise<void>>();
+  ZorvaProcessAttach([detached]() -> std::unique_ptr<TZORVAModule> {
+    ZorvaProcessDetach(true);  // as the system's detach at exit would, from here
+    detached->set_value();
+    throw std::bad_alloc();
+  });
+  std::future<void> done = detached->get_future();
+  std::thread([] { ZorvaModule(); }).detach();
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+      << "the detach at process exit waits for the lock its own thread holds";
+  EXPECT_EQ(ZorvaModule(), nullptr);  // once the thread has caught the throw
 }
 
 TEST(ExportsWithoutModule, EveryExportAnswersZeroAndTouchesNothing) {
