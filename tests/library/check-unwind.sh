@@ -8,7 +8,7 @@
 # tables), runs HOST with that too: the host must die at the throw, or this
 # test could not tell whether the registration works.
 set -u
-run=$1 host=$2
+run=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") host=$2
 cd "$(dirname "$host")" || exit 2
 name=$(basename "$host")
 
