@@ -18,7 +18,7 @@ for preset in linux win32 win64; do
     # without 32-bit support cannot start it. The build and its checks
     # that need no Wine still run.
     echo "SKIPPED: the win32 tests under Wine; this machine cannot run 32-bit" \
-         "programs (/usr/lib/wine/wine: $(/usr/lib/wine/wine --version 2>&1 | head -n 1))." \
+         "programs (/usr/lib/wine/wine: $(/usr/lib/wine/wine --version 2>&1 | head -n 1 | sed 's/.*: //'))." \
          "Skipped here:"
     ctest --preset "$preset" -L wine -N | sed -n 's/^ *Test *#[0-9]*: /  /p'
     ctest --preset "$preset" -LE wine || status=1
