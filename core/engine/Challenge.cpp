@@ -2,6 +2,7 @@
 // challenge out of it.
 #include <string_view>
 
+#include "AnsweredNumbers.h"
 #include "CallerBuffer.h"
 #include "ZORVAModule.h"
 #include "CharClass.h"
@@ -54,7 +55,48 @@ bool IsolateEitherBracketed(std::string_view text, bool squareFirst, std::string
          IsolateBracketed(text, open[1 - first], close[1 - first], rest, challenge);
 }
 
+// Whether the text holds `count` runs of digits, each ended by a character
+// that is not a digit.
+bool EndedNumbers(std::string_view text, int32_t count) {
+  int32_t ended = 0;
+  for (std::size_t at = 0; at < text.size() && ended < count;) {
+    if (!IsDigit(text[at])) {
+      ++at;
+      continue;
+    }
+    while (at < text.size() && IsDigit(text[at])) ++at;
+    if (at < text.size()) ++ended;
+  }
+  return ended >= count;
+}
+
+// Whether every opening bracket of the kind has a closing one after it.
+bool Closed(std::string_view text, char open, char close) {
+  std::size_t last = text.rfind(open);
+  return last == std::string_view::npos || text.find(close, last) != std::string_view::npos;
+}
+
 }  // namespace
+
+bool TZORVAModule::ChallengeComplete(const char* text, int position) const {
+  if (!text || !ClientPasswords->Valid(position)) return false;
+  const TClientPassword& record = ClientPasswords->At(position);
+  std::string_view received(text);
+  std::size_t at = received.find(record.Challenge);
+  if (at == std::string_view::npos) return false;
+  std::string_view after = received.substr(at + record.Challenge.size());
+  switch (record.Type) {
+    case kNetromMatrix:
+    case kMatrix0: return EndedNumbers(after, ReadMatrixLen(record.MatrixLen));
+    case kItanet:
+    case kFlexnet: return EndedNumbers(after, kWeightedSumNumbers);
+    case kFlexnetDigits: {
+      std::string_view run = FirstFiveDigitRun(after);
+      return !run.empty() && run.data() + run.size() < after.data() + after.size();
+    }
+    default: return Closed(received, '[', ']') && Closed(received, '<', '>');
+  }
+}
 
 bool TZORVAModule::SearchChallenge(const char* text, int& position) const {
   if (text) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "AnsweredNumbers.h"
 #include "CallerBuffer.h"
 #include "CharClass.h"
 #include "ZORVAModule.h"
@@ -13,13 +14,7 @@
 #include "WeightedSum.h"
 
 namespace korvel {
-namespace {
 
-constexpr int32_t kWeights = 5;  // ITANET and FLEXNET challenges have five numbers
-
-// The matrix length as a decimal number: leading blanks and a sign allowed,
-// digits up to the first other character, 0 without digits. Out-of-range
-// values stop at the limits of a signed 32-bit integer.
 int32_t ReadMatrixLen(const std::string& text) {
   std::size_t p = 0;
   while (p < text.size() && (text[p] == ' ' || (text[p] >= '\t' && text[p] <= '\r'))) ++p;
@@ -29,6 +24,8 @@ int32_t ReadMatrixLen(const std::string& text) {
       static_cast<int32_t>(ReadDecimal(std::string_view(text).substr(p)).AtMost(INT32_MAX));
   return negative ? -value : value;
 }
+
+namespace {
 
 bool IsMatrix(const TClientPassword& record) {
   return record.Type == kNetromMatrix || record.Type == kMatrix0;
@@ -62,13 +59,13 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
     case kMD2: answer = TMD2Digest(std::string(challenge) + record.String).HexDigest(); break;
     case kMD5: answer = TMD5Digest(std::string(challenge) + record.String).HexDigest(); break;
     case kItanet: {
-      TItanetPassword itanet(kWeights, record.String.c_str());
+      TItanetPassword itanet(kWeightedSumNumbers, record.String.c_str());
       itanet.MakeReply(challenge);
       answer = itanet.Reply();
       break;
     }
     case kFlexnet: {
-      TFlexnetPassword flexnet(kWeights, record.String.c_str());
+      TFlexnetPassword flexnet(kWeightedSumNumbers, record.String.c_str());
       flexnet.MakeReply(challenge);
       answer = flexnet.Reply();
       break;

@@ -52,6 +52,11 @@ class TZORVAModule {
   bool IsolateChallenge(const char* text, char* challenge, unsigned length, int position,
                         int& counter) const;
   bool MakeChallengeReply(char* challenge, char* reply, unsigned length, int position);
+  // Whether the challenge of the record at `position` stands whole in a text
+  // that may still grow (a prompt without a line end): as many numbers as
+  // the record answers, each ended by another character, and no bracket left
+  // open. The automatic reply would answer a part of it.
+  bool ChallengeComplete(const char* text, int position) const;
   // Searches, isolates and answers a received text in one call. `matched`,
   // when given, gets the position of the record that answered.
   bool AutoReply(const char* text, char* reply, unsigned length, int* matched = nullptr);

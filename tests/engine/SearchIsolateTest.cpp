@@ -153,3 +153,43 @@ TEST_F(Recognition, LongTextsAreScannedToTheirEndOnly) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A prompt without a line end may still grow: its challenge counts only once
+// it stands whole, so that a part of it is never answered.
+TEST(ChallengeComplete, NumbersEndedAndBracketsClosed) {
+  struct {
+    const char* Type;  // as the store keeps it
+    const char* Text;
+    bool Complete;
+  } cases[] = {
+      {"M5", "N:C} 1 2", false},
+      {"M5", "N:C} 1 2 3 4 5", false},  // 5 may go on
+      {"M5", "N:C} 1 2 3 4 5 ", true},
+      {"M5", "N:C} 1 2 3 4 5 6", true},
+      {"M5", "N:C} 1 2 3 4 x", false},
+      {"0M3", "N:C} 0,1,2>", true},  // digits before it
+      {"MD5", "N:C} [12345", false},
+      {"MD5", "N:C} [12345]", true},
+      {"MD5", "N:C} <ab> [12", false},
+      {"MD2", "N:C} <ab", false},
+      {"NOSMD5", "N:C} [6d01] : ", true},
+      {"ITANET", "N:C} 1 2 3 4 ", false},
+      {"FLEXNET", "N:C} 1 2 3 4 5>", true},
+      {"SYDIGITS", "N:C} 1234", false},
+      {"SYDIGITS", "N:C} 12345", false},
+      {"SYDIGITS", "N:C} 12345>", true},
+      {"SYDIGITS", "N:C} 123456>", false},
+      {"M5", "no prompt 1 2 3 4 5 ", false},
+  };
+  for (const auto& c : cases) {
+    TZORVAModule module(nullptr);
+    test::Append(*module.ClientPasswords, test::Record("t", "N:C}", "abcdefgh", c.Type));
+    EXPECT_EQ(module.ChallengeComplete(c.Text, 0), c.Complete) << c.Type << " " << c.Text;
+  }
+}
+
+}  // namespace
+}  // namespace korvel
