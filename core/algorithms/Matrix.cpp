@@ -47,6 +47,9 @@ unsigned WildcardMask(char c) {
 TMatrix::TMatrix(int32_t count, const char* templ, TFirst first)
     : Count(count), First(first), Template(templ ? templ : "") {
   Element[0] = '\0';
+  // The reply grows in place: a move to larger storage would leave a part
+  // of it behind.
+  ReplyText.reserve(count > 0 && count < 256 ? static_cast<std::size_t>(count) : 256);
 }
 
 int TMatrix::CountElements(std::string_view templ) {

@@ -15,12 +15,22 @@
 #include <string>
 #include <string_view>
 
+#include "Wipe.h"
+
 namespace korvel {
 
 class TMatrix {
  public:
   enum TFirst { kFromOne, kFromZero };
   TMatrix(int32_t count, const char* templ, TFirst first = kFromOne);
+  // The password and the reply do not stay in memory after the object.
+  ~TMatrix() {
+    Wipe(Template);
+    Wipe(ReplyText);
+    Wipe(Element, sizeof Element);
+  }
+  TMatrix(const TMatrix&) = delete;
+  TMatrix& operator=(const TMatrix&) = delete;
 
   // Appends one character for each of the first `count` numbers of the
   // challenge. Any non-digit separates numbers; text other than blanks and

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "Wipe.h"
+
 namespace korvel {
 
 // Reads the numbers of a writable text in place: any non-digit separates
@@ -26,6 +28,12 @@ class TNumberReader {
 class TItanetPassword {
  public:
   TItanetPassword(int32_t count, const char* password);
+  ~TItanetPassword() {
+    Wipe(Password);
+    Wipe(ReplyText);
+  }
+  TItanetPassword(const TItanetPassword&) = delete;
+  TItanetPassword& operator=(const TItanetPassword&) = delete;
   // False, with an empty reply, when the challenge has fewer than `count`
   // numbers or the password has fewer than `count` weights.
   bool MakeReply(char* challenge);
@@ -40,6 +48,12 @@ class TItanetPassword {
 class TFlexnetPassword {
  public:
   TFlexnetPassword(int32_t count, const char* password);
+  ~TFlexnetPassword() {
+    Wipe(Password);
+    Wipe(ReplyText);
+  }
+  TFlexnetPassword(const TFlexnetPassword&) = delete;
+  TFlexnetPassword& operator=(const TFlexnetPassword&) = delete;
   bool MakeReply(char* challenge);
   const std::string& Reply() const { return ReplyText; }
 

@@ -9,10 +9,11 @@ bool SameTag(const std::string& a, const std::string& b) { return EqualNoCase(a,
 
 TArguments Parse(const std::vector<std::string>& args) {
   static const std::map<std::string, bool> kOptions = {
-      {"--store", true},      {"--type", true},  {"--prompt", true},  {"--matrix-len", true},
-      {"--reply-line", true}, {"--key", true},   {"--log", true},     {"--quiet-ms", true},
-      {"--offer-ms", true},   {"--copy", false}, {"--reveal", false}, {"--password", false},
-      {"--yes", false},       {"--auto", false}, {"--help", false},   {"--version", false}};
+      {"--store", true},      {"--type", true},      {"--prompt", true},   {"--matrix-len", true},
+      {"--reply-line", true}, {"--trigger", true},   {"--key", true},      {"--log", true},
+      {"--quiet-ms", true},   {"--offer-ms", true},  {"--asked-ms", true}, {"--copy", false},
+      {"--reveal", false},    {"--password", false}, {"--yes", false},     {"--auto", false},
+      {"--help", false},      {"--version", false}};
   TArguments parsed;
   bool optionsEnd = false;
   for (std::size_t i = 0; i < args.size(); ++i) {

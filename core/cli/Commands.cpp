@@ -7,6 +7,7 @@
 #include "FileStore.h"
 #include "ImportFile.h"
 #include "Session.h"
+#include "Wipe.h"
 
 namespace korvel::cli {
 namespace {
@@ -18,29 +19,31 @@ int Reply(const TArguments& a, TStoreAccess& store, TConsole& io) {
   bool copy = a.Flags.count("--copy") > 0;
   auto answer = [&](const std::string& text, std::string& reply) {
     char buffer[256] = "";
-    if (!module.AutoReply(text.c_str(), buffer, 255)) return false;
-    reply = buffer;
-    return true;
+    const bool found = module.AutoReply(text.c_str(), buffer, 255);
+    if (found) reply = buffer;
+    Wipe(buffer, sizeof buffer);
+    return found;
   };
+  std::string reply;
   if (!a.Positional.empty()) {
     std::string text;
     for (const auto& part : a.Positional) text += (text.empty() ? "" : " ") + part;
-    std::string reply;
     if (!answer(text, reply)) {
       io.Err << "No password found!\n";
       return 1;
     }
     io.Out << reply << '\n';
     io.Out.Flush();
-    if (copy && !io.CopyToClipboard(reply, io.Err)) return 1;
-    return 0;
+    const bool copied = !copy || io.CopyToClipboard(reply, io.Err);
+    Wipe(reply);
+    return copied ? 0 : 1;
   }
   int status = 0;
   for (std::string line; io.In.ReadLine(line);) {
-    std::string reply;
     if (answer(line, reply) && copy && !io.CopyToClipboard(reply, io.Err)) status = 1;
     io.Out << reply << '\n';  // an empty line keeps answers in step
     io.Out.Flush();
+    Wipe(reply);
   }
   return status;
 }
@@ -76,6 +79,8 @@ int Show(const TArguments& a, TStoreAccess& store, TConsole& io) {
          << "Type:      " << TypeText(r) << '\n'
          << "Reply:     " << (r.ReplyLine.empty() ? "(the bare reply)" : Escaped(r.ReplyLine))
          << '\n'
+         << "Trigger:   " << (r.Trigger.empty() ? "(the built-in ones only)" : Escaped(r.Trigger))
+         << '\n'
          << "Password:  "
          << (a.Flags.count("--reveal") ? Escaped(r.String) : "(hidden: --reveal shows it)") << '\n';
   return 0;
@@ -84,7 +89,10 @@ int Show(const TArguments& a, TStoreAccess& store, TConsole& io) {
 std::string AskPassword(TConsole& io) {
   std::string password;
   if (!io.ReadPassword(io.In, io.Err, password)) throw TFailure{"no password was given"};
-  CheckLength(password, "the password");
+  if (password.size() > kStoreLimit) {
+    Wipe(password);
+    throw TFailure{"the password is longer than the store's 255 characters"};
+  }
   return password;
 }
 
@@ -111,13 +119,19 @@ void ApplyOptions(const TArguments& a, TClientPassword& r) {
       throw TUsageError{"--reply-line " + why};
     r.ReplyLine = it->second;
   }
+  if (auto it = a.Values.find("--trigger"); it != a.Values.end()) {
+    CheckLength(it->second, "the trigger");
+    if (std::string why = TriggerProblem(it->second); !why.empty())
+      throw TUsageError{"--trigger " + why};
+    r.Trigger = it->second;
+  }
 }
 
 // The password is asked for while nothing is locked: a prompt may wait for
 // minutes, and every other writer of the store would wait with it. The
 // arguments are checked first, and again under the lock.
 int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
-  Allow(a, {"--type", "--prompt", "--matrix-len", "--reply-line"});
+  Allow(a, {"--type", "--prompt", "--matrix-len", "--reply-line", "--trigger"});
   Positionals(a, 1, 1, "one TAG");
   if (!a.Values.count("--type")) throw TUsageError{"add needs --type"};
   if (!a.Values.count("--prompt")) throw TUsageError{"add needs --prompt"};
@@ -139,10 +153,12 @@ int Add(const TArguments& a, TStoreAccess& store, TConsole& io) {
 }
 
 int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
-  Allow(a, {"--type", "--prompt", "--matrix-len", "--reply-line", "--password"});
+  Allow(a, {"--type", "--prompt", "--matrix-len", "--reply-line", "--trigger", "--password"});
   Positionals(a, 1, 1, "one TAG");
-  std::optional<std::string> password;
-  if (a.Flags.count("--password")) {
+  const bool newPassword = a.Flags.count("--password") > 0;
+  std::string password;
+  TWipeAtEnd wipe(password);
+  if (newPassword) {
     TClientPasswordList records;
     store.Load(records);
     TClientPassword check = records.At(FindTag(records, a.Positional[0]));
@@ -152,7 +168,7 @@ int Set(const TArguments& a, TStoreAccess& store, TConsole& io) {
   Edit(store, [&](TClientPasswordList& records) {
     TClientPassword& r = records.At(FindTag(records, a.Positional[0]));
     ApplyOptions(a, r);
-    if (password) r.String = *password;
+    if (newPassword) r.String = password;
   });
   return 0;
 }

@@ -87,8 +87,9 @@ TStoredPasswords ReadImport(const std::string& path) {
       if (!v) throw TFailure{where + " has no \"" + value + "\" (the record is incomplete)"};
       texts[value] = ImportText(*v, where + ": \"" + value + "\" ");
     }
-    if (const TRegValue* v = record->Value(kReplyLineValue))  // optional
-      ImportText(*v, where + ": \"" + kReplyLineValue + "\" ");
+    for (const char* optional : {kReplyLineValue, kTriggerValue})
+      if (const TRegValue* v = record->Value(optional))
+        ImportText(*v, where + ": \"" + optional + "\" ");
     TClientPassword typed;
     ApplyTypeText(texts["Type"], typed);
     if (IsMatrix(typed.Type) && !ValidMatrixLen(typed.MatrixLen))

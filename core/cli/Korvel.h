@@ -85,7 +85,7 @@ class TTextOutput final : public TOutput {
   bool Fails = false;  // as a closed or full output would
 };
 
-class TSessionWatcher;
+class TSessionPolicy;
 
 // Asks a yes/no question on err and reads the answer as a line of in; only
 // "y" or "yes" (any letter case) is a yes.
@@ -107,9 +107,10 @@ struct TConsole {
   // Asks a yes/no question; true for yes.
   bool (*Confirm)(TInput& in, TOutput& err, const std::string& question) = AskYesNo;
   // Runs `command` in a pseudo-terminal between the operator's terminal and
-  // the watcher (korvel session); its exit status, or 1 with a message on err
-  // when it cannot be run. Null where the system has no pseudo-terminals.
-  int (*RunSession)(const std::vector<std::string>& command, TSessionWatcher& watcher,
+  // the session's policy (korvel session); its exit status, or 1 with a
+  // message on err when it cannot be run. Null where the system has no
+  // pseudo-terminals.
+  int (*RunSession)(const std::vector<std::string>& command, TSessionPolicy& policy,
                     const std::string& logPath, TOutput& err) = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "Session.h"
 
+#include "CharClass.h"
+
 namespace korvel::cli {
 
 std::string ReplyLineProblem(const std::string& templateText) {
@@ -22,9 +24,13 @@ std::string ReplyLineProblem(const std::string& templateText) {
 std::string ExpandReplyLine(const std::string& templateText, const std::string& reply) {
   if (templateText.empty()) return reply;
   std::string line;
+  line.reserve(templateText.size() + reply.size());  // built in place: no copy left behind
   for (std::size_t i = 0; i < templateText.size(); ++i) {
     if (templateText[i] == '%' && i + 1 < templateText.size()) {
-      line += templateText[i + 1] == 's' ? reply : std::string(1, templateText[i + 1]);
+      if (templateText[i + 1] == 's')
+        line += reply;
+      else
+        line += templateText[i + 1];
       ++i;
     } else {
       line += templateText[i];
@@ -33,108 +39,21 @@ std::string ExpandReplyLine(const std::string& templateText, const std::string& 
   return line;
 }
 
-void TSessionWatcher::Received(std::string_view text, int64_t now, TSessionOutput& out) {
-  if (text.empty()) return;
-  LastReceived = now;
-  for (char c : text) {
-    bool afterCR = AfterCR;
-    AfterCR = c == '\r';
-    if (c == '\r' || c == '\n') {
-      if (!(c == '\n' && afterCR)) LineEnded(now, out);
-      continue;
-    }
-    Line += c;
-    LineConsidered = false;
-    if (Line.size() > kLineLimit) Line.erase(0, Line.size() - kLineLimit);
+std::string TriggerProblem(const std::string& word) {
+  for (char c : word) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7F) return "must be one word of printable characters";
   }
+  return "";
 }
 
-void TSessionWatcher::LineEnded(int64_t now, TSessionOutput& out) {
-  Consider(now, out);
-  Line.clear();
-  Given.clear();
-  LineConsidered = true;
-}
-
-// The line as it is now. A line answered while partial is answered again
-// when it has grown, but a line already offered or typed for it is not
-// given a second time.
-void TSessionWatcher::Consider(int64_t now, TSessionOutput& out) {
-  if (LineConsidered || Line.empty()) return;
-  LineConsidered = true;
-  std::optional<TSessionAnswer> answer = Answer(Line);
-  if (!answer || !Given.insert(answer->Line).second) return;
-  const std::string tag = answer->Tag;
-  bool operatorTyped = LastTyped && now - *LastTyped <= Settings.OperatorMs;
-  if (Settings.Auto && operatorTyped) {
-    Offer.reset();
-    out.ToConnection += answer->Line + "\r";
-    ExpectEcho(answer->Line);
-    out.ToOperator += "\r\n[korvel: typed the reply for " + tag + "]\r\n";
-    return;
-  }
-  Offer = TOffer{std::move(*answer), now + Settings.OfferMs};
-  out.ToOperator += "\r\n[korvel: " + KeyName(Settings.Key) + " types the reply for " + tag +
-                    (Settings.Auto ? " (nothing typed lately, so not typed by itself)" : "") +
-                    "]\r\n";
-}
-
-void TSessionWatcher::Typed(std::string_view keys, int64_t now, TSessionOutput& out) {
-  if (keys.empty()) return;
-  Tick(now, out);  // a lapsed offer is gone before its key is read
-  for (char c : keys) {
-    if (c == Settings.Key && Offer) {
-      out.ToConnection += Offer->Answer.Line + "\r";
-      ExpectEcho(Offer->Answer.Line);
-      Offer.reset();
-      continue;
-    }
-    out.ToConnection += c;
-    LastTyped = now;
-  }
-}
-
-void TSessionWatcher::Tick(int64_t now, TSessionOutput& out) {
-  if (Offer && now >= Offer->Lapses) Offer.reset();
-  if (!LineConsidered && now - LastReceived >= Settings.QuietMs) Consider(now, out);
-}
-
-void TSessionWatcher::ExpectEcho(const std::string& line) {
-  Echo = line;
-  EchoMatched = 0;
-}
-
-std::string TSessionWatcher::LogText(std::string_view received) {
-  std::string out;
-  for (char c : received) {
-    if (!Echo.empty() && c != Echo[EchoMatched] && EchoMatched > 0) {
-      out.append(Echo, 0, EchoMatched);  // not the echo after all
-      EchoMatched = 0;
-    }
-    if (!Echo.empty() && c == Echo[EchoMatched]) {
-      if (++EchoMatched == Echo.size()) {
-        out += kEchoMark;
-        Echo.clear();
-        EchoMatched = 0;
-      }
-      continue;
-    }
-    out += c;
-  }
-  return out;
-}
-
-std::string TSessionWatcher::LogRest() {
-  std::string rest = Echo.substr(0, EchoMatched);
-  EchoMatched = 0;
-  return rest;
-}
-
-int64_t TSessionWatcher::NextDue() const {
-  int64_t due = -1;
-  if (!LineConsidered) due = LastReceived + Settings.QuietMs;
-  if (Offer && (due < 0 || Offer->Lapses < due)) due = Offer->Lapses;
-  return due;
+bool FirstWordIs(std::string_view line, std::string_view word) {
+  std::size_t at = line.find_first_not_of(" \t");
+  if (word.empty() || at == std::string_view::npos || line.size() - at < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (ToUpper(line[at + i]) != ToUpper(word[i])) return false;
+  at += word.size();
+  return at == line.size() || line[at] == ' ' || line[at] == '\t';
 }
 
 std::string KeyName(char key) {
@@ -165,7 +84,10 @@ std::optional<char> ParseKey(const std::string& text) {
     key = control(text[5]);
   else if (text.size() == 3 && l.compare(0, 2, "c-") == 0)
     key = control(text[2]);
-  if (key && *key == '\x1D') return std::nullopt;  // Ctrl-], telnet's escape
+  if (!key) return std::nullopt;
+  const auto c = static_cast<unsigned char>(*key);
+  if (c >= 0x20 || c == 0x1B || c == '\t' || c == '\r' || c == '\n' || c == '\b' || c == 0x1D)
+    return std::nullopt;
   return key;
 }
 

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Wipe.h"
+
 namespace korvel {
 
 enum TAlgorithmType : int32_t {
@@ -24,6 +26,12 @@ enum TAlgorithmType : int32_t {
 
 struct TClientPassword {
   explicit TClientPassword(std::string tag = {}) : Tag(std::move(tag)) {}
+  TClientPassword(const TClientPassword&) = default;
+  TClientPassword(TClientPassword&&) = default;
+  TClientPassword& operator=(const TClientPassword&) = default;
+  TClientPassword& operator=(TClientPassword&&) = default;
+  // The password does not stay in memory after its record.
+  ~TClientPassword() { Wipe(String); }
 
   std::string Tag;        // the name shown in the editor's list
   std::string Challenge;  // the prompt that identifies the record in received text
@@ -33,6 +41,10 @@ struct TClientPassword {
   // The line a terminal session types for the reply, %s standing for the
   // reply (BPQ wants "PASSWORD %s"); empty for the bare reply.
   std::string ReplyLine;
+  // A word of the operator's own that asks this record's node for a
+  // challenge, besides the commands a terminal session knows (sys, sysop,
+  // ...); empty for none.
+  std::string Trigger;
 
   friend bool operator==(const TClientPassword&, const TClientPassword&) = default;
 };

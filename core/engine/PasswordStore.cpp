@@ -34,9 +34,10 @@ bool SameRecordsAndVersions(const TStoredPasswords& a, const TStoredPasswords& b
 
 TClientPassword RecordFromTexts(std::string_view tag, std::string_view challenge,
                                 std::string_view string, std::string_view type,
-                                std::string_view replyLine) {
+                                std::string_view replyLine, std::string_view trigger) {
   TClientPassword record(StoredText(tag));
   record.ReplyLine = StoredText(replyLine);
+  record.Trigger = StoredText(trigger);
   record.Challenge = StoredText(challenge);
   record.String = StoredText(string);
   ApplyTypeText(StoredText(type), record);
@@ -45,7 +46,7 @@ TClientPassword RecordFromTexts(std::string_view tag, std::string_view challenge
 
 TClientPassword AsStored(const TClientPassword& record) {
   return RecordFromTexts(record.Tag, record.Challenge, record.String, TypeText(record),
-                         record.ReplyLine);
+                         record.ReplyLine, record.Trigger);
 }
 
 std::vector<std::string> RecordKeyOrder(const std::vector<std::string>& names) {

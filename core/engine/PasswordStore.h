@@ -70,19 +70,22 @@ inline constexpr char kSavingCopyKey[] = "ClientPasswords.Saving";
 inline constexpr char kSavingCopyComplete[] = "Complete";
 // The four texts of a record's key, and the most of each a load reads.
 inline constexpr const char* kRecordValues[] = {"Tag", "Challenge", "String", "Type"};
-// A record's optional text: the reply line template, written only when it is
-// not empty (older versions neither read nor need it).
+// A record's optional texts, written only when they are not empty (older
+// versions neither read nor need them): the reply line template, and the
+// operator's word that asks for a challenge.
 inline constexpr char kReplyLineValue[] = "ReplyLine";
+inline constexpr char kTriggerValue[] = "Trigger";
 inline constexpr std::size_t kStoredTextLimit = 255;
 
 // Whether two states hold the same records and version values (what a
 // conditional save compares; whether a list key exists does not count).
 bool SameRecordsAndVersions(const TStoredPasswords& a, const TStoredPasswords& b);
-// A record from its stored texts (Tag, Challenge, String, Type, ReplyLine),
-// each cut at its first zero byte and to kStoredTextLimit characters.
+// A record from its stored texts (Tag, Challenge, String, Type, ReplyLine,
+// Trigger), each cut at its first zero byte and to kStoredTextLimit
+// characters.
 TClientPassword RecordFromTexts(std::string_view tag, std::string_view challenge,
                                 std::string_view string, std::string_view type,
-                                std::string_view replyLine = {});
+                                std::string_view replyLine = {}, std::string_view trigger = {});
 // The record as a load reads it back after a save.
 TClientPassword AsStored(const TClientPassword& record);
 // The record subkeys in the order they were saved: decimal names by value,

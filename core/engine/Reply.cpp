@@ -12,6 +12,7 @@
 #include "Digest.h"
 #include "Matrix.h"
 #include "WeightedSum.h"
+#include "Wipe.h"
 
 namespace korvel {
 
@@ -46,7 +47,8 @@ bool NumberFollowsPrompt(std::string_view text, const std::string& prompt) {
 bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned length, int position) {
   if (position == -1 || !ClientPasswords->Valid(position) || !challenge) return false;
   const TClientPassword& record = ClientPasswords->At(position);
-  std::string answer;
+  std::string answer, digested;
+  TWipeAtEnd wipeAnswer(answer), wipeDigested(digested);
   switch (record.Type) {
     case kNetromMatrix:
     case kMatrix0: {
@@ -56,8 +58,14 @@ bool TZORVAModule::MakeChallengeReply(char* challenge, char* reply, unsigned len
       answer = matrix.Reply();
       break;
     }
-    case kMD2: answer = TMD2Digest(std::string(challenge) + record.String).HexDigest(); break;
-    case kMD5: answer = TMD5Digest(std::string(challenge) + record.String).HexDigest(); break;
+    case kMD2:
+      digested = std::string(challenge) + record.String;
+      answer = TMD2Digest(digested).HexDigest();
+      break;
+    case kMD5:
+      digested = std::string(challenge) + record.String;
+      answer = TMD5Digest(digested).HexDigest();
+      break;
     case kItanet: {
       TItanetPassword itanet(kWeightedSumNumbers, record.String.c_str());
       itanet.MakeReply(challenge);
@@ -110,6 +118,7 @@ bool TZORVAModule::AutoReply(const char* text, char* reply, unsigned length, int
   if (!text) return false;
   char answer[kWorkLength + 1] = {};
   char doubtful[kWorkLength + 1] = {};  // the first such matrix answer
+  TWipeAtEnd wipeAnswer(answer, sizeof answer), wipeDoubtful(doubtful, sizeof doubtful);
   bool haveDoubtful = false;
   int doubtfulPosition = -1;
   for (int position = 0; position < ClientPasswords->Count(); ++position) {

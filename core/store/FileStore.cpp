@@ -33,7 +33,8 @@ void ReadPasswords(const TRegNode& root, TStoredPasswords& stored) {
     const TRegNode& record = *list->Keys.at(name);
     auto text = [&](const char* value) { return record.Text(value).value_or(""); };
     stored.Records.push_back(RecordFromTexts(text("Tag"), text("Challenge"), text("String"),
-                                             text("Type"), text(kReplyLineValue)));
+                                             text("Type"), text(kReplyLineValue),
+                                             text(kTriggerValue)));
   }
 }
 
@@ -57,6 +58,7 @@ void WritePasswords(TRegNode& root, const TStoredPasswords& stored) {
     record->SetText("String", r.String);
     record->SetText("Type", TypeText(r));
     if (!r.ReplyLine.empty()) record->SetText(kReplyLineValue, r.ReplyLine);
+    if (!r.Trigger.empty()) record->SetText(kTriggerValue, r.Trigger);
   }
 }
 

@@ -20,7 +20,7 @@ _korvel() {
   case $prev in
     --store) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     --type) COMPREPLY=($(compgen -W "matrix matrix0 md2 md5 nos-md5 itanet flexnet flexnet-digits" -- "$cur")); return ;;
-    --prompt|--matrix-len|--reply-line|--key|--quiet-ms|--offer-ms) return ;;
+    --prompt|--matrix-len|--reply-line|--trigger|--key|--quiet-ms|--offer-ms|--asked-ms) return ;;
     --log) COMPREPLY=($(compgen -f -- "$cur")); return ;;
   esac
   if [[ -z $command ]]; then
@@ -31,9 +31,9 @@ _korvel() {
   case $command in
     reply) options="--copy" ;;
     show) options="--reveal" ;;
-    add) options="--type --prompt --matrix-len --reply-line" ;;
-    set) options="--type --prompt --matrix-len --reply-line --password" ;;
-    session) options="--auto --key --log --quiet-ms --offer-ms --" ;;
+    add) options="--type --prompt --matrix-len --reply-line --trigger" ;;
+    set) options="--type --prompt --matrix-len --reply-line --trigger --password" ;;
+    session) options="--auto --key --log --quiet-ms --offer-ms --asked-ms --" ;;
     import) options="--yes" ;;
   esac
   if [[ $command == session ]]; then

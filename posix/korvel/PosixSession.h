@@ -6,12 +6,12 @@
 
 namespace korvel::cli {
 class TOutput;
-class TSessionWatcher;
+class TSessionPolicy;
 }  // namespace korvel::cli
 
 namespace korvel::posix {
 
-int RunSession(const std::vector<std::string>& command, cli::TSessionWatcher& watcher,
+int RunSession(const std::vector<std::string>& command, cli::TSessionPolicy& policy,
                const std::string& logPath, cli::TOutput& err);
 
 }  // namespace korvel::posix

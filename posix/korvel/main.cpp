@@ -1,9 +1,14 @@
 // korvel's entry on Linux and other POSIX systems: the terminal, the
 // desktop's clipboard tools and the file store, then the commands.
 #include <signal.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -12,8 +17,27 @@
 #include "FileStore.h"
 #include "PosixSession.h"
 #include "TerminalGuard.h"
+#include "Wipe.h"
 
 namespace {
+
+// A line of the terminal read byte by byte, past the C library's buffer of
+// standard input, which would keep a copy of the password.
+bool ReadTerminalLine(std::string& line) {
+  line.clear();
+  line.reserve(256);
+  char c = 0;
+  for (;;) {
+    ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return !line.empty();
+    if (c == '\n') break;
+    line += c;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  korvel::Wipe(&c, 1);
+  return true;
+}
 
 bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::string& password) {
   termios saved{};
@@ -24,10 +48,20 @@ bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::strin
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   err << "Password: ";
   err.Flush();
-  bool ok = in.ReadLine(password);
+  bool ok = ReadTerminalLine(password);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
   err << '\n';
   return ok;
+}
+
+// Every command reads the client passwords: no core dump and no debugger of
+// the same user may take them from this process's memory.
+void KeepMemoryPrivate() {
+  rlimit none{0, 0};
+  setrlimit(RLIMIT_CORE, &none);
+#ifdef __linux__
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
 }
 
 bool Have(const char* program) {
@@ -57,6 +91,7 @@ bool CopyToClipboard(const std::string& text, korvel::cli::TOutput& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepMemoryPrivate();
   std::vector<std::string> args(argv + 1, argv + argc);
   korvel::cli::TFileInput in(stdin);
   korvel::cli::TFileOutput out(stdout), err(stderr);

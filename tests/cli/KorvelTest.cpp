@@ -122,7 +122,7 @@ TEST_P(Korvel, ShowHidesThePasswordUnlessAsked) {
   TResult shown = Run({"show", "BBS"});  // TAGs are found whatever their case
   EXPECT_EQ(shown.Out,
             "Tag:       bbs\nPrompt:    BBS>\nType:      MD2\nReply:     (the bare reply)\n"
-            "Password:  (hidden: --reveal shows it)\n");
+            "Trigger:   (the built-in ones only)\nPassword:  (hidden: --reveal shows it)\n");
   EXPECT_NE(Run({"show", "bbs", "--reveal"}).Out.find("Password:  geheim\n"), std::string::npos);
 }
 
@@ -149,6 +149,11 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
   AddAll();
   const std::string before = Run({"export"}).Out;
   const std::string longText(256, 'x');
+  auto kKeyRefused = [](const std::string& key) {
+    return "korvel: --key takes a control key as ^X or ctrl-x, not '" + key +
+           "' (not ESC, Tab, Enter, Backspace or DEL, which typing needs, and not Ctrl-], "
+           "telnet's escape)\n";
+  };
   struct Case {
     std::vector<std::string> Args;
     std::string Input;
@@ -215,11 +220,16 @@ TEST_P(Korvel, BadInputSaysWhatIsWrongAndChangesNothing) {
        "",
        2,
        "korvel: session needs a COMMAND: korvel session [OPTIONS] -- COMMAND [ARGS...]\n"},
-      {{"session", "--key", "^]", "--", "telnet"},
+      {{"set", "bbs", "--trigger", "two words"},
        "",
        2,
-       "korvel: --key takes ^X, ctrl-x or one character, not '^]' (Ctrl-] stays telnet's "
-       "escape)\n"},
+       "korvel: --trigger must be one word of printable characters\n"},
+      // A key is refused before the terminal is looked at: printable keys are
+      // typing, and terminal reports end in them (R, c).
+      {{"session", "--key", "^]", "--", "telnet"}, "", 2, kKeyRefused("^]")},
+      {{"session", "--key", "s", "--", "telnet"}, "", 2, kKeyRefused("s")},
+      {{"session", "--key", "R", "--", "telnet"}, "", 2, kKeyRefused("R")},
+      {{"session", "--key", "^[", "--", "telnet"}, "", 2, kKeyRefused("^[")},
       {{"session", "--quiet-ms", "0", "--", "telnet"},
        "",
        2,
@@ -247,27 +257,30 @@ TEST_P(Korvel, ExportAndImportRoundTripToTheSameBytes) {
             std::string(TMD2Digest("472geheim").HexDigest()) + "\n");
 }
 
-// The reply line is kept by the store, export and import, shown by show,
-// and left out of korvel reply's answer.
-TEST_P(Korvel, TheReplyLineIsKeptByEveryWriter) {
+// The reply line and the trigger are kept by the store, export and import,
+// shown by show, and left out of korvel reply's answer.
+TEST_P(Korvel, TheReplyLineAndTriggerAreKeptByEveryWriter) {
   AddAll();
   ASSERT_EQ(Run({"add", "bpq", "--type", "matrix", "--matrix-len", "5", "--prompt", "BPQ}",
-                 "--reply-line", "PASSWORD %s"},
+                 "--reply-line", "PASSWORD %s", "--trigger", "pw"},
                 "abcdefghij\n")
                 .Status,
             0);
   ASSERT_EQ(Run({"set", "bbs", "--reply-line", "@ %s"}).Status, 0);
   ASSERT_EQ(Run({"set", "bbs", "--prompt", "BBS2>"}).Status, 0);  // other edits keep it
-  EXPECT_NE(Run({"show", "bpq"}).Out.find("Reply:     PASSWORD %s\n"), std::string::npos);
+  EXPECT_NE(Run({"show", "bpq"}).Out.find("Reply:     PASSWORD %s\nTrigger:   pw\n"),
+            std::string::npos);
   EXPECT_NE(Run({"show", "bbs"}).Out.find("Reply:     @ %s\n"), std::string::npos);
   EXPECT_EQ(Run({"reply", "BPQ} 1 2 3 4 5"}).Out, "abcde\n");
   const std::string file = Dir + "/list.reg";
   ASSERT_EQ(Run({"export", file}).Status, 0);
   const std::string exported = test::ReadFileBytes(file);
   EXPECT_NE(exported.find("\"ReplyLine\"=\"PASSWORD %s\""), std::string::npos);
-  ASSERT_EQ(Run({"set", "bpq", "--reply-line", ""}).Status, 0);
+  EXPECT_NE(exported.find("\"Trigger\"=\"pw\""), std::string::npos);
+  ASSERT_EQ(Run({"set", "bpq", "--reply-line", "", "--trigger", ""}).Status, 0);
   EXPECT_NE(Run({"show", "bpq"}).Out.find("Reply:     (the bare reply)\n"), std::string::npos);
   EXPECT_EQ(Run({"export"}).Out.find("PASSWORD"), std::string::npos);  // absent, not empty
+  EXPECT_EQ(Run({"export"}).Out.find("Trigger"), std::string::npos);
   ASSERT_EQ(Run({"import", file}).Status, 0);
   EXPECT_EQ(Run({"export"}).Out, exported);
 }
@@ -446,6 +459,8 @@ TEST(KorvelImport, RecordsMustBeCompleteAndWithinTheStoresLimits) {
        "\"ReplyLine\" is longer than the store's 255 characters"},
       {ImportFile({Record("a") + "\"ReplyLine\"=dword:00000001\r\n"}),
        "\"ReplyLine\" is not a text"},
+      {ImportFile({Record("a") + "\"Trigger\"=\"" + n256 + "\"\r\n"}),
+       "\"Trigger\" is longer than the store's 255 characters"},
       {ImportFile({}), "holds no client passwords (a file that empties the list says"},
       {"REGEDIT4\r\n" + Section("") + "\"Build\"=dword:00000002\r\n",
        "holds no client passwords (no [HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion"
@@ -821,7 +836,8 @@ TEST(KorvelShow, ControlCharactersAreShownEscaped) {
   EXPECT_EQ(RunOn(store, {"list"}).Out, "0\ta\\tb\tMD5\t\\x1B]0;x\\x07\n");
   EXPECT_EQ(RunOn(store, {"show", "a\tb", "--reveal"}).Out,
             "Tag:       a\\tb\nPrompt:    \\x1B]0;x\\x07\nType:      MD5\n"
-            "Reply:     (the bare reply)\nPassword:  p\\x1B\n");
+            "Reply:     (the bare reply)\nTrigger:   (the built-in ones only)\n"
+            "Password:  p\\x1B\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Korvel, ::testing::ValuesIn(StoreKinds()),

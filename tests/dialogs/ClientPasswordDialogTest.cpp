@@ -248,7 +248,8 @@ TEST_F(EditorDialog, EachTypeButtonStoresItsType) {
 TEST_F(EditorDialog, EachTypeShowsItsButtonAndChangeKeepsTheRecord) {
   for (const TTypeButton& button : kTypeButtons)
     Add("t" + std::to_string(button.Type), "P>", "pw", button.Type, button.Matrix ? "5" : "");
-  Records.At(0).ReplyLine = "PASSWORD %s";  // a value the dialog does not show
+  Records.At(0).ReplyLine = "PASSWORD %s";  // values the dialog does not show
+  Records.At(0).Trigger = "pw";
   const std::vector<TClientPassword> before = Records.Snapshot();
   Run([&](THeadlessDialog& ui, D&) {
     for (int line = 0; line < Records.Count(); ++line) {

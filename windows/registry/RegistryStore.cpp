@@ -329,7 +329,8 @@ bool ReadPasswords(TStoredPasswords& stored, std::string& problem) {
     if (!record) break;  // the records read so far stay
     auto text = [&](const char* value) { return Text(record.Get(), value).value_or(""); };
     stored.Records.push_back(RecordFromTexts(text("Tag"), text("Challenge"), text("String"),
-                                             text("Type"), text(kReplyLineValue)));
+                                             text("Type"), text(kReplyLineValue),
+                                             text(kTriggerValue)));
   }
   return true;
 }
@@ -370,7 +371,8 @@ int WritePasswords(const TStoredPasswords& stored, std::string& problem) {
     if (!record || !SetText(record.Get(), "Tag", r.Tag) ||
         !SetText(record.Get(), "Challenge", r.Challenge) ||
         !SetText(record.Get(), "String", r.String) || !SetText(record.Get(), "Type", TypeText(r)) ||
-        (!r.ReplyLine.empty() && !SetText(record.Get(), kReplyLineValue, r.ReplyLine)))
+        (!r.ReplyLine.empty() && !SetText(record.Get(), kReplyLineValue, r.ReplyLine)) ||
+        (!r.Trigger.empty() && !SetText(record.Get(), kTriggerValue, r.Trigger)))
       return static_cast<int>(i);
   }
   // The list is whole again. The copy loses its mark before anything else,
