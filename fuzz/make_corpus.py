@@ -162,6 +162,23 @@ def matrix(count, template, challenge):
     return bytes([count & 0xFF]) + template.encode("latin-1") + b"\0" + challenge.encode("latin-1")
 
 
+# ---- korvel session: records, then events --------------------------------
+
+RECEIVED, TYPED, TICK = 0, 1, 2
+
+
+def session(records, events, auto=True):
+    """records: (tag, type text, prompt, password, reply line, trigger);
+    events: (kind, milliseconds since the last one, text)."""
+    data = bytes([len(records)])
+    for record in records:
+        data += b"".join(s.encode("latin-1") + b"\0" for s in record)
+    data += bytes([1 if auto else 0])
+    for kind, wait, text in events:
+        data += bytes([kind | (min(wait // 25, 63) << 2)]) + text.encode("latin-1") + b"\0"
+    return data
+
+
 def main():
     # korvel's import reads the same files as the store.
     for target in ("fuzz_regfile", "fuzz_import"):
@@ -190,6 +207,22 @@ def main():
           auto_reply([RECORDS[10]], "3 1 7 9 2\r12 0 4 4 1\r5 5 5 5 5\r0 1 2 3 4\r9 8 7 6 5\r"))
     write("fuzz_isolate_make", "bad_type", bytes([8, 20]) + b"x\0y\0\0x [1]")
     write("fuzz_isolate_make", "short_buffer", isolate_make(RECORDS[4], "WIN> <x9q2>", 2))
+
+    bpq = ("bpq", "M5", "NODE:DB0ABC}", "ABCDEFGHIJKLMNOPQRST", "PASSWORD %s", "pw")
+    box = ("box", "MD5", "BOX>", "secret", "", "")
+    dx = ("dx", "0M5", "", "ABCDEFGHIJ", "@ %s", "")
+    write("fuzz_session", "asked_and_echoed", session([bpq, box], [
+        (TYPED, 0, "sys\r"), (RECEIVED, 50, "NODE:DB0ABC} 1 3 5 7 9\r\n"),
+        (RECEIVED, 50, "PASSWORD ACEGI\r\nBOX> [123"), (TICK, 500, ""),
+        (RECEIVED, 50, "4]\r\n"), (TYPED, 600, "\x07"), (RECEIVED, 50, "you said: x\r\n")]))
+    write("fuzz_session", "reports_and_keys", session([bpq, dx], [
+        (RECEIVED, 0, "\x1b[c1 2 3 4 5\r\n"), (TYPED, 100, "\x1b[?1;2c"),
+        (TYPED, 100, "\x1b]11;rgb:0000/0000/0000\x07c gb7"), (TYPED, 600, "\x07"),
+        (TYPED, 100, "\x1b[A\x15sysop\r"), (RECEIVED, 100, "0 1 2 3 4\r\n"),
+        (TYPED, 600, "\x07\x07")], auto=False))
+    write("fuzz_session", "harvest", session([bpq], [
+        (TYPED, 0, "nodes\r")] + [(RECEIVED, 10, "NODE:DB0ABC} %d %d %d %d %d\r\n" % tuple(
+            range(i, i + 5))) for i in (1, 6, 11, 16)] + [(TICK, 1600, "")] * 3))
 
     write("fuzz_matrix", "letters", matrix(5, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "3 1 7 9 2"))
     write("fuzz_matrix", "wildcards", matrix(8, "*@#+?<>$", "1 2 3 4 5 6 7 8"))

@@ -6,20 +6,20 @@
 #
 #   sh scripts/fuzz.sh [SECONDS [TARGET...]]
 #
-# Without TARGETs it runs all five: the engine, the store file and korvel's
-# import.
+# Without TARGETs it runs all six: the engine, the store file, korvel's
+# import and korvel session's policy and log.
 #
 # Fails when a target crashes, leaks, hangs or makes a sanitizer report, and
 # when it reaches fewer edges than its floor, so that a target that stops
 # seeing the code it calls (lost instrumentation, seeds that no longer parse)
 # fails instead of running blind. The floors are about 87 % of the edges that
 # 60 seconds from the seed corpus reached (clang 14, Debian 12): 522, 524, 180,
-# 862 and 1780 in the order below; shorter runs check no floor.
+# 862, 1780 and 1252 in the order below; shorter runs check no floor.
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-fuzz_isolate_make fuzz_auto_reply fuzz_matrix fuzz_regfile fuzz_import}
+targets=${*:-fuzz_isolate_make fuzz_auto_reply fuzz_matrix fuzz_regfile fuzz_import fuzz_session}
 sh scripts/setup.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -32,6 +32,7 @@ fuzz_auto_reply      challenge   1024     455
 fuzz_matrix          challenge   1024     155
 fuzz_regfile         regfile     4096     750
 fuzz_import          regfile     4096     1550
+fuzz_session         session     2048     1090
 EOF
   ) || { echo "$target: no such fuzz target"; status=1; continue; }
   read -r _ dict maxlen floor <<EOF

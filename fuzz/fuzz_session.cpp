@@ -1,0 +1,55 @@
+// korvel session's policy and log against an arbitrary far end and an
+// arbitrary terminal: a small list of records, then events (received text,
+// typed bytes, time passing) in any order. Whatever comes, nothing crashes,
+// the log holds no control character but its line ends, and korvel types
+// nothing but the operator's bytes and whole reply lines.
+#include <cstdlib>
+
+#include "FuzzInput.h"
+#include "SessionLog.h"
+#include "SessionPolicy.h"
+#include "ZORVAModule.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  korvel::fuzz::TInput in(data, size);
+  korvel::TZORVAModule module(nullptr);
+  const int records = in.Byte() % 4;
+  for (int i = 0; i < records; ++i) {
+    auto record = std::make_unique<korvel::TClientPassword>(in.Text());
+    korvel::ApplyTypeText(in.Text(), *record);
+    record->Challenge = in.Text();
+    record->String = in.Text();
+    record->ReplyLine = in.Text();
+    record->Trigger = in.Text();
+    module.ClientPasswords->Add(std::move(record));
+  }
+  korvel::cli::TSessionSettings settings;
+  settings.Auto = in.Byte() & 1;
+  korvel::cli::TSessionPolicy policy(settings, korvel::cli::SessionAnswerer(module));
+  korvel::cli::TSessionLog log;
+  int64_t now = 0;
+  policy.Start(now);
+  while (!in.Empty()) {
+    const uint8_t event = in.Byte();
+    now += (event >> 2) * 25;  // up to 1.6 s a step
+    korvel::cli::TSessionOutput out;
+    const std::string text = in.Text();
+    switch (event & 3) {
+      case 0: policy.Received(text, now, out); break;
+      case 1: policy.Typed(text, now, out); break;
+      default: policy.Tick(now, out); break;
+    }
+    for (const std::string& secret : out.Secrets) log.Secret(secret);
+    const std::string logged = log.Add(text);
+    for (char c : logged)
+      if ((static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F) std::abort();
+    if (event & 3) {
+      // The connection got the operator's bytes or a reply line and CR: never
+      // more than what was typed and the replies.
+      std::size_t typed = (event & 3) == 1 ? text.size() : 0;
+      for (std::size_t i = 0; i < out.Secrets.size(); i += 2) typed += out.Secrets[i + 1].size() + 1;
+      if (out.ToConnection.size() > typed) std::abort();
+    }
+  }
+  return 0;
+}
