@@ -272,6 +272,8 @@ struct TAttack {
   std::vector<std::string> Never;
 };
 
+void PrintTo(const TAttack& attack, std::ostream* out) { *out << attack.Name; }
+
 const TAttack kAttacks[] = {
     {"HarvestAfterTheLoginWindowLearnsNothing",
      {"--auto", "--asked-ms", "300"},
