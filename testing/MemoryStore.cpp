@@ -18,6 +18,7 @@ bool TMemoryStore::Load(TStoredPasswords& stored, std::string& problem) {
 int TMemoryStore::Save(const TStoredPasswords& next, const TStoredPasswords* expected,
                        std::string& problem) {
   ++SaveCalls;
+  SavedWithWait = LockWait;
   if (BeforeSave) BeforeSave(*this);
   if (Unreadable || RefuseSaves) {
     problem = Unreadable ? *Unreadable : "the test store refuses saves";

@@ -2,6 +2,7 @@
 // store can have (unreadable, a write refused, another program's edit).
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@ class TMemoryStore final : public TPasswordStore, public TKorSettingsStore {
   int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
            std::string& problem) override;
   std::string Where() override { return "the test's memory\n"; }
+  void SetLockWait(std::chrono::milliseconds wait) override { LockWait = wait; }
   void Load(TKorSettings& settings) override { settings = SettingsFromStored(Settings); }
   bool Save(const TKorSettings& settings) override;
 
@@ -29,6 +31,8 @@ class TMemoryStore final : public TPasswordStore, public TKorSettingsStore {
   // Runs at the start of each save, as another program's edit would.
   std::function<void(TMemoryStore&)> BeforeSave;
   int SaveCalls = 0;  // saves asked for, written or not
+  std::chrono::milliseconds LockWait{-1};  // as last set; -1: never set
+  std::chrono::milliseconds SavedWithWait{-1};  // the lock wait of the last save
 };
 
 }  // namespace korvel::test

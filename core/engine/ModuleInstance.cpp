@@ -47,6 +47,11 @@ void ZorvaProcessDetach(bool processExit) {
     if (i.AttachCount == 0 || --i.AttachCount > 0) return;
     i.Factory = nullptr;
     module.reset(std::exchange(i.Module, nullptr));
+    // The detach runs under the system's loader lock: the save of a list
+    // still changed in memory takes the store's lock only when it is free at
+    // once. Every edit was saved when its dialog closed; a save left out
+    // here changes nothing another program saved.
+    if (module) module->NeverWaitForTheStore();
   }
   try {
     module.reset();

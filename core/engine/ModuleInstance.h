@@ -18,7 +18,8 @@ using TModuleFactory = std::function<std::unique_ptr<TZORVAModule>()>;
 // every export then answers 0.
 void ZorvaProcessAttach(const TModuleFactory& make);
 // The last detach destroys the module, which saves the list if it changed
-// since it was loaded or saved. When the process is ending
+// since it was loaded or saved, taking the store's lock only when it is free
+// at once. When the process is ending
 // (`processExit`), the module goes at once, nothing is saved and nothing
 // waited for: other threads are gone, and a lock they held, or this thread
 // holds inside an export that ends the process, would never be released.

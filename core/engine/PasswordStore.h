@@ -5,6 +5,7 @@
 // HKEY_LOCAL_MACHINE\SOFTWARE\Calvek\ZORVA\CurrentVersion, named here.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,6 +57,10 @@ class TPasswordStore {
   // Where the store keeps the list, and whose list it is, in lines for the
   // operator.
   virtual std::string Where() = 0;
+  // From now on the store's lock is waited for at most this long (a load
+  // then reads without it, a save fails). The library's detach sets zero:
+  // under the system's loader lock nothing may wait for another program.
+  virtual void SetLockWait(std::chrono::milliseconds wait) { (void)wait; }
 };
 
 // ---- the layout both stores keep -----------------------------------------

@@ -2,6 +2,7 @@
 // It owns the client-password list and answers the exports.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -47,6 +48,11 @@ class TZORVAModule {
   bool SaveAtUnload();
   // False while the store exists but could not be read.
   bool StoreReadable() const { return Readable; }
+  // The save at unload, and every later store access, take the store's lock
+  // only when it is free at once (see TPasswordStore::SetLockWait).
+  void NeverWaitForTheStore() {
+    if (StoreBackend) StoreBackend->SetLockWait(std::chrono::milliseconds(0));
+  }
 
   bool SearchChallenge(const char* text, int& position) const;
   bool IsolateChallenge(const char* text, char* challenge, unsigned length, int position,

@@ -33,6 +33,7 @@ class TFileStore final : public TPasswordStore, public TKorSettingsStore {
   int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
            std::string& problem) override;
   std::string Where() override { return Path + " (a store file)\n"; }
+  void SetLockWait(std::chrono::milliseconds wait) override { LockWait = wait; }
   void Load(TKorSettings& settings) override;
   bool Save(const TKorSettings& settings) override;
 

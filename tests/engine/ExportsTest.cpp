@@ -77,6 +77,9 @@ TEST_F(Exports, TheModuleLivesFromFirstAttachToLastDetach) {
   EXPECT_EQ(Store->Passwords.Records.at(0).Tag, "renamed");
   ZorvaProcessDetach();  // one detach too many changes nothing
   EXPECT_EQ(ZorvaModule(), nullptr);
+  // The save at the last detach, under the system's loader lock, waited for
+  // no other program's lock.
+  EXPECT_EQ(Store->SavedWithWait, std::chrono::milliseconds(0));
 }
 
 // The module, which reads the store, is made at the first export call, not at
