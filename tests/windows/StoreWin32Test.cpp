@@ -265,18 +265,31 @@ TEST(RegistryStoreKill, KillingKorvelDuringASaveLeavesTheOldListOrTheNewOne) {
 
 // ---- accounts: what Windows lets an account do with HKEY_LOCAL_MACHINE ----
 
-enum class TMachine { Full, ReadOnly, None };
+// Full: an administrator's elevated program. ReadOnly: a standard user, or
+// an administrator's program under UAC. Virtualized: an old 32-bit host
+// program of such an account, whose writes to HKEY_LOCAL_MACHINE Windows
+// does not refuse but sends to the account's VirtualStore.
+enum class TMachine { Full, ReadOnly, None, Virtualized };
 
 // Refuses keys below HKEY_LOCAL_MACHINE as Windows refuses the account: a
 // standard user (or an administrator under UAC) may read but not write, some
-// keys not even be read. Every key is asked for in the 32-bit view.
+// keys not even be read; a virtualised program is refused nothing. Every key
+// is asked for in the 32-bit view.
 void ActAs(TMachine rights) {
+  SetRegistryVirtualizationHook([rights] { return rights == TMachine::Virtualized; });
   SetRegistryAccessHook([rights](HKEY hive, REGSAM asked) -> LONG {
     if (!(asked & KEY_WOW64_32KEY)) return ERROR_INVALID_PARAMETER;
-    if (hive != HKEY_LOCAL_MACHINE || rights == TMachine::Full) return ERROR_SUCCESS;
+    if (hive != HKEY_LOCAL_MACHINE || rights == TMachine::Full ||
+        rights == TMachine::Virtualized)
+      return ERROR_SUCCESS;
     bool reading = (asked & ~static_cast<REGSAM>(KEY_READ | KEY_WOW64_32KEY)) == 0;
     return rights == TMachine::ReadOnly && reading ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
   });
+}
+
+void ActAsThisProcess() {
+  SetRegistryAccessHook(nullptr);
+  SetRegistryVirtualizationHook(nullptr);
 }
 
 std::vector<std::string> TagsIn(const TRegNode& root, const std::string& hive) {
@@ -302,10 +315,18 @@ TEST(RegistryStoreAccounts, EachAccountReadsAndWritesTheListItMay) {
        "The list of every user of this computer.\n"},
       {"standard user", TMachine::ReadOnly, false, "m0", "HKEY_CURRENT_USER",
        "may read it but not change it"},
-      {"administrator with an own copy", TMachine::Full, true, "u0", "HKEY_CURRENT_USER",
-       "Your own list"},
+      // Run as administrator, a program of an account that keeps its own
+      // copy works on the list of every user, and says so.
+      {"administrator with an own copy", TMachine::Full, true, "m0", "HKEY_LOCAL_MACHINE",
+       "is what your programs without those rights use"},
       {"standard user with an own copy", TMachine::ReadOnly, true, "u0", "HKEY_CURRENT_USER",
        "Your own list"},
+      // An old host program whose writes Windows virtualises saves into the
+      // account's copy, which KOR and korvel see, not into the VirtualStore.
+      {"virtualised host", TMachine::Virtualized, false, "m0", "HKEY_CURRENT_USER",
+       "may read it but not change it"},
+      {"virtualised host with an own copy", TMachine::Virtualized, true, "u0",
+       "HKEY_CURRENT_USER", "Your own list"},
   };
   for (const TAccountCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -340,11 +361,13 @@ TEST(RegistryStoreAccounts, EachAccountReadsAndWritesTheListItMay) {
     stores.Settings->Load(reread);
     EXPECT_EQ(reread.Settings.TopmostWindow, 1u);
     EXPECT_EQ(reread.HelpFile, "machine.hlp");  // taken over with the settings
-    SetRegistryAccessHook(nullptr);
+    ActAsThisProcess();
     const TRegNode root = stores.ReadKeys();
     EXPECT_EQ(TagsIn(root, c.SavedIn).size(), 3u);
     if (std::string(c.SavedIn) == "HKEY_CURRENT_USER")
       EXPECT_EQ(TagsIn(root, "HKEY_LOCAL_MACHINE"), (std::vector<std::string>{"m0", "m1"}));
+    else if (c.OwnCopy)
+      EXPECT_EQ(TagsIn(root, "HKEY_CURRENT_USER"), (std::vector<std::string>{"u0"}));
     else
       EXPECT_FALSE(root.Find(std::string("HKEY_CURRENT_USER\\SOFTWARE\\Calvek")));
   }
@@ -362,7 +385,7 @@ TEST(RegistryStoreAccounts, KorvelReportsAListItMayNotRead) {
   EXPECT_EQ(cli::Run({"list"}, stores.Passwords, console), 1);
   EXPECT_EQ(out.Text, "");
   EXPECT_EQ(cli::Run({"where"}, stores.Passwords, console), 0);
-  SetRegistryAccessHook(nullptr);
+  ActAsThisProcess();
   EXPECT_NE(out.Text.find("; it cannot be read (access denied"), std::string::npos) << out.Text;
   EXPECT_NE(err.Text.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Calvek\\ZORVA\\CurrentVersion cannot "
                           "be read (access denied"),

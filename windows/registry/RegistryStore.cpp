@@ -19,6 +19,27 @@ std::function<LONG(HKEY, REGSAM)>& AccessHook() {
   return hook;
 }
 
+std::function<bool()>& VirtualizationHook() {
+  static std::function<bool()> hook;
+  return hook;
+}
+
+// Whether Windows virtualises this process's registry writes: a 32-bit
+// interactive program without requestedExecutionLevel in its manifest (an
+// old host program that loads ZORVA.DLL) that may not write
+// HKEY_LOCAL_MACHINE\SOFTWARE is not refused; its writes land in the
+// account's VirtualStore, which no other program reads.
+bool Virtualized() {
+  if (VirtualizationHook()) return VirtualizationHook()();
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  DWORD enabled = 0, size = 0;
+  const bool known =
+      GetTokenInformation(token, TokenVirtualizationEnabled, &enabled, sizeof enabled, &size);
+  CloseHandle(token);
+  return known && enabled != 0;
+}
+
 bool WriteAllowed() { return !WriteHook() || WriteHook()(); }
 
 // An open key, closed when it goes.
@@ -266,10 +287,30 @@ bool MayWrite(HKEY hive, std::string path) {
   }
 }
 
-const THive& ReadHive(const char* path) {
-  LONG error = ERROR_SUCCESS;
-  return OpenInHive(kUser.Hive, path, false, error) ? kUser : kMachine;
+// Which list a program works on. A program that may write the machine-wide
+// key (an administrator's elevated program, or any account the key lets
+// write) works on the machine-wide list, also where the account keeps a copy
+// of its own from its unelevated programs. Any other works on the account's
+// copy once there is one, and reads the machine-wide list until its first
+// save makes the copy. A program whose writes Windows would virtualise may
+// not write the machine-wide key, whatever the registry answers.
+enum class TPlace { Machine, UserCopy, MachineReadOnly };
+
+bool MachineWritable(const char* path) {
+  return !Virtualized() && MayWrite(kMachine.Hive, path);
 }
+
+bool HasUserCopy(const char* path) {
+  LONG error = ERROR_SUCCESS;
+  return static_cast<bool>(OpenInHive(kUser.Hive, path, false, error));
+}
+
+TPlace Place(const char* path) {
+  if (MachineWritable(path)) return TPlace::Machine;
+  return HasUserCopy(path) ? TPlace::UserCopy : TPlace::MachineReadOnly;
+}
+
+const THive& ReadHive(const char* path) { return Place(path) == TPlace::UserCopy ? kUser : kMachine; }
 
 std::string Refusal(LONG error) {
   if (error == ERROR_ACCESS_DENIED) return "access denied: your account may not read it";
@@ -283,10 +324,11 @@ std::string Refusal(LONG error) {
 // stays the one read.
 TKey OpenForSaving(const char* path, std::string& problem) {
   LONG error = ERROR_SUCCESS;
-  const THive& read = ReadHive(path);
-  TKey key = OpenInHive(read.Hive, path, true, error);
-  if (key || &read == &kUser || error != ERROR_ACCESS_DENIED) {
-    if (!key) problem = "the registry refused to write " + KeyName(read, path);
+  const TPlace place = Place(path);
+  if (place != TPlace::MachineReadOnly) {
+    const THive& hive = place == TPlace::Machine ? kMachine : kUser;
+    TKey key = OpenInHive(hive.Hive, path, true, error);
+    if (!key) problem = "the registry refused to write " + KeyName(hive, path);
     return key;
   }
   TKey copy = OpenInHive(kUser.Hive, path, true, error);
@@ -392,6 +434,10 @@ void SetRegistryAccessHook(std::function<LONG(HKEY hive, REGSAM rights)> hook) {
   AccessHook() = std::move(hook);
 }
 
+void SetRegistryVirtualizationHook(std::function<bool()> hook) {
+  VirtualizationHook() = std::move(hook);
+}
+
 bool TRegistryStore::Load(TStoredPasswords& stored, std::string& problem) {
   TStoreLock lock(false, LockWait);
   std::string why;
@@ -401,9 +447,10 @@ bool TRegistryStore::Load(TStoredPasswords& stored, std::string& problem) {
 }
 
 std::string TRegistryStore::Where() {
-  const THive& hive = ReadHive(kZorvaKeyPath);
+  const TPlace place = Place(kZorvaKeyPath);
+  const THive& hive = place == TPlace::UserCopy ? kUser : kMachine;
   std::string where = KeyName(hive, kZorvaKeyPath) + " (the registry's 32-bit view)\n";
-  if (&hive == &kUser)
+  if (place == TPlace::UserCopy)
     return where +
            "Your own list: your account may not change the list of every user of this "
            "computer, so it keeps a copy of its own.\n";
@@ -411,12 +458,18 @@ std::string TRegistryStore::Where() {
   LONG error = ERROR_SUCCESS;
   if (!OpenInHive(hive.Hive, kZorvaKeyPath, false, error) && error != ERROR_FILE_NOT_FOUND)
     return where + "; it cannot be read (" + Refusal(error) + ").\n";
-  if (!MayWrite(hive.Hive, kZorvaKeyPath))
+  if (place == TPlace::MachineReadOnly)
     return where +
            ". Your account may read it but not change it: your first change makes a "
            "copy of your own under " +
            KeyName(kUser, kZorvaKeyPath) + ".\n";
-  return where + ".\n";
+  where += ".\n";
+  if (HasUserCopy(kZorvaKeyPath))
+    where += "This program may change it (run as administrator), so it works on it; your "
+             "account's own copy under " +
+             KeyName(kUser, kZorvaKeyPath) +
+             " is what your programs without those rights use.\n";
+  return where;
 }
 
 int TRegistryStore::Save(const TStoredPasswords& next, const TStoredPasswords* expected,

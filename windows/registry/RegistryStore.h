@@ -34,6 +34,7 @@ class TRegistryStore final : public TPasswordStore, public TKorSettingsStore {
   int Save(const TStoredPasswords& next, const TStoredPasswords* expected,
            std::string& problem) override;
   std::string Where() override;
+  void SetLockWait(std::chrono::milliseconds wait) override { LockWait = wait; }
   void Load(TKorSettings& settings) override;
   bool Save(const TKorSettings& settings) override;
 
@@ -49,5 +50,10 @@ void SetRegistryWriteHook(std::function<bool()> hook);
 // set, to refuse it as Windows refuses an account without the rights: it
 // answers ERROR_SUCCESS to let the registry decide, or the error to give.
 void SetRegistryAccessHook(std::function<LONG(HKEY hive, REGSAM rights)> hook);
+
+// Whether Windows virtualises this process's registry writes (the token's
+// TokenVirtualizationEnabled), or, with a hook set, what the hook says: tests
+// act as an old host program this way.
+void SetRegistryVirtualizationHook(std::function<bool()> hook);
 
 }  // namespace korvel
