@@ -93,6 +93,17 @@ std::string AskPassword(TConsole& io) {
     Wipe(password);
     throw TFailure{"the password is longer than the store's 255 characters"};
   }
+  // A node compares bytes, and the bytes of a character beyond ASCII are
+  // those of the character set it was typed in: on Windows the ANSI code
+  // page (1252 in Western Europe, 65001 with "Use Unicode UTF-8"), elsewhere
+  // mostly UTF-8. The password is stored as typed; the operator is told.
+  for (char c : password)
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      io.Err << "korvel: note: the password holds characters beyond ASCII; a node compares "
+                "bytes, and their bytes depend on the character set they were typed in (on "
+                "Windows the ANSI code page): check that the node accepts a reply\n";
+      break;
+    }
   return password;
 }
 

@@ -117,6 +117,22 @@ TEST_P(Korvel, StandardInputIsAnsweredLineByLineInStep) {
   EXPECT_EQ(r.Out, "15\n\n\n15\n");
 }
 
+// A password beyond ASCII is stored as typed, with a word that its bytes
+// depend on the character set; an ASCII one without.
+TEST_P(Korvel, APasswordBeyondAsciiIsStoredWithANote) {
+  for (const char* password : {"Passw\xF6rt", "Passw\xC3\xB6rt", "Passwort"}) {
+    SCOPED_TRACE(password);
+    TResult r = Run({"add", "x", "--type", "md5", "--prompt", "X>"}, std::string(password) + "\n");
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Err.find("beyond ASCII") != std::string::npos,
+              std::string(password) != "Passwort")
+        << r.Err;
+    EXPECT_NE(Run({"show", "x", "--reveal"}).Out.find(std::string("Password:  ") + password),
+              std::string::npos);
+    ASSERT_EQ(Run({"delete", "x"}).Status, 0);
+  }
+}
+
 TEST_P(Korvel, ShowHidesThePasswordUnlessAsked) {
   AddAll();
   TResult shown = Run({"show", "BBS"});  // TAGs are found whatever their case
