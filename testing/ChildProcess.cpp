@@ -19,12 +19,26 @@ namespace korvel::test {
 
 #ifdef _WIN32
 
-TChildProcess::TChildProcess(const std::vector<std::string>& argv) {
+TChildProcess::TChildProcess(const std::vector<std::string>& argv)
+    : TChildProcess(argv, std::string()) {}
+
+TChildProcess::TChildProcess(const std::vector<std::string>& argv, const std::string& inputPath) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE childIn = nullptr, parentIn = nullptr, childOut = nullptr, parentOut = nullptr;
-  if (!CreatePipe(&childIn, &parentIn, &sa, 0) || !CreatePipe(&parentOut, &childOut, &sa, 0))
+  if (!inputPath.empty()) {
+    childIn = CreateFileA(inputPath.c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa,
+                          OPEN_EXISTING, 0, nullptr);
+    if (childIn == INVALID_HANDLE_VALUE) return;
+  } else if (!CreatePipe(&childIn, &parentIn, &sa, 0)) {
     return;
-  SetHandleInformation(parentIn, HANDLE_FLAG_INHERIT, 0);
+  }
+  if (!CreatePipe(&parentOut, &childOut, &sa, 0)) {
+    CloseHandle(childIn);
+    if (parentIn) CloseHandle(parentIn);
+    return;
+  }
+  if (parentIn) SetHandleInformation(parentIn, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(parentOut, HANDLE_FLAG_INHERIT, 0);
   std::string commandLine;
   for (const auto& arg : argv) {
@@ -43,7 +57,7 @@ TChildProcess::TChildProcess(const std::vector<std::string>& argv) {
   CloseHandle(childIn);
   CloseHandle(childOut);
   if (!ok) {
-    CloseHandle(parentIn);
+    if (parentIn) CloseHandle(parentIn);
     CloseHandle(parentOut);
     return;
   }

@@ -9,6 +9,11 @@ namespace korvel::test {
 class TChildProcess {
  public:
   explicit TChildProcess(const std::vector<std::string>& argv);
+#ifdef _WIN32
+  // Standard input from the file or device at `inputPath` (NUL, a named
+  // pipe) instead of a pipe of the test's.
+  TChildProcess(const std::vector<std::string>& argv, const std::string& inputPath);
+#endif
   ~TChildProcess();
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;

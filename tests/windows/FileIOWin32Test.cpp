@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "FileIO.h"
+#include "FileIOWin32.h"
 #include "FileStore.h"
 #include "TestStores.h"
 
@@ -169,6 +170,42 @@ TEST(WindowsFileIO, TheFileStoreNeverWritesOverWhatItCannotRead) {
   EXPECT_FALSE(store.Load(stored, problem));
   EXPECT_EQ(store.Save(stored, nullptr, problem), kStoreNotWritable);
   EXPECT_NE(problem.find("folder"), std::string::npos) << problem;
+}
+
+// A store or lock file that OneDrive has synced is a cloud placeholder, a
+// reparse point that is still a file; links and junctions are refused.
+// (Wine makes no placeholders; the tags are those Windows gives.)
+TEST(WindowsFileIO, OnlyLinksAmongReparsePointsAreRefused) {
+  const struct {
+    DWORD Attributes, Tag;
+    bool LinkLike;
+  } cases[] = {
+      {FILE_ATTRIBUTE_NORMAL, 0, false},
+      {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK, true},
+      {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT, true},  // a junction
+      {FILE_ATTRIBUTE_REPARSE_POINT, 0x9000001A, false},  // IO_REPARSE_TAG_CLOUD
+      {FILE_ATTRIBUTE_REPARSE_POINT, 0x9000301A, false},  // IO_REPARSE_TAG_CLOUD_3 (OneDrive)
+      {FILE_ATTRIBUTE_REPARSE_POINT, 0x80000013, false},  // IO_REPARSE_TAG_DEDUP
+      {FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK, false},  // no reparse point at all
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsLinkLike(c.Attributes, c.Tag), c.LinkLike) << c.Tag;
+}
+
+// On a share the new file keeps its folder's rights: a workgroup server
+// knows nothing of this computer's accounts.
+TEST(WindowsFileIO, FilesOnSharesKeepTheirFoldersRights) {
+  const struct {
+    const char* Path;
+    bool Keeps;
+  } cases[] = {
+      {"\\\\server\\share\\store.reg", true},
+      {"//server/share/store.reg", true},
+      {"\\\\?\\UNC\\server\\share\\store.reg", true},
+      {"\\\\?\\C:\\store.reg", false},
+      {"C:\\store.reg", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(KeepsFolderRights(c.Path), c.Keeps) << c.Path;
+  EXPECT_FALSE(KeepsFolderRights(test::MakeTempDir() + "\\store.reg"));
 }
 
 }  // namespace

@@ -265,5 +265,135 @@ TEST_F(KorvelWin32, CopyPutsTheReplyOnTheClipboardThoughAnotherProgramHoldsItAMo
   EXPECT_EQ(filter.Wait(), 0);
 }
 
+// A reply on the clipboard: as text in the ANSI code page and as Unicode made
+// from that code page (not from the keyboard layout's), and marked to stay out
+// of the clipboard history, the cloud clipboard and clipboard monitors.
+TEST(Clipboard, AReplyCarriesUnicodeAndStaysOutOfTheHistory) {
+  ASSERT_TRUE(PutTextOnClipboard("Passw\xF6rt", nullptr));
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  std::wstring unicode;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+      unicode = text;
+      GlobalUnlock(data);
+    }
+  }
+  std::vector<std::string> markedZero;
+  for (const char* name : {"ExcludeClipboardContentFromMonitorProcessing",
+                           "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"}) {
+    HANDLE data = GetClipboardData(RegisterClipboardFormatA(name));
+    if (const auto* value = data ? static_cast<const DWORD*>(GlobalLock(data)) : nullptr) {
+      if (GlobalSize(data) >= sizeof(DWORD) && *value == 0) markedZero.push_back(name);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  EXPECT_EQ(unicode, Widen("Passw\xF6rt", CP_ACP));
+  if (GetACP() == 1252) {
+    EXPECT_EQ(unicode, L"Passw\u00F6rt");
+  }
+  EXPECT_EQ(markedZero.size(), 3u) << ::testing::PrintToString(markedZero);
+}
+
+// ---- korvel.exe without a console ------------------------------------------------
+
+// Standard input from NUL (a scheduled task, a service) is nobody to ask:
+// import replaces the list without a question, as with /dev/null on Linux.
+TEST_F(KorvelWin32, ImportFromNulAsksNothing) {
+  ASSERT_EQ(Korvel({"add", "old", "--type", "md5", "--prompt", "OLD>"}, "pw\n"), 0);
+  std::string exported;
+  ASSERT_EQ(Korvel({"export"}, "", &exported), 0);
+  const std::string path = MakeTempDir() + "\\list.reg";
+  WriteFileBytes(path, exported);
+  ASSERT_EQ(Korvel({"add", "new", "--type", "md5", "--prompt", "NEW>"}, "pw\n"), 0);
+  TChildProcess import(Command({"import", path}), "NUL");
+  ASSERT_TRUE(import.Started());
+  const std::string said = import.ReadAll();
+  EXPECT_EQ(import.Wait(), 0) << said;
+  EXPECT_EQ(said.find("Replace"), std::string::npos) << said;
+  std::string list;
+  Korvel({"list"}, "", &list);
+  EXPECT_EQ(list, "0\told\tMD5\tOLD>\n");
+}
+
+// korvel.exe started with a Unicode command line (as Explorer and every shell
+// start it); its exit code, and its standard output.
+int KorvelWide(const std::vector<std::wstring>& args, std::string* out = nullptr) {
+  std::wstring line = L"\"" + Widen(ProgramDir(), CP_ACP) + L"\\korvel.exe\"";
+  for (const std::wstring& arg : args) line += L" \"" + arg + L"\"";
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE readOut = nullptr, writeOut = nullptr;
+  if (!CreatePipe(&readOut, &writeOut, &sa, 0)) return -1;
+  SetHandleInformation(readOut, HANDLE_FLAG_INHERIT, 0);
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                           OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = nul;
+  si.hStdOutput = writeOut;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION pi{};
+  const BOOL started =
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeOut);
+  CloseHandle(nul);
+  std::string all;
+  char buffer[4096];
+  DWORD got = 0;
+  while (started && ReadFile(readOut, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    all.append(buffer, got);
+  CloseHandle(readOut);
+  if (!started) return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  if (out) *out = all;
+  return static_cast<int>(code);
+}
+
+// A folder named in letters the ANSI code page lacks (a Russian name under
+// a Western one): export, import and a store file there work, with the
+// store's lock and temporary files beside it.
+TEST_F(KorvelWin32, PathsBeyondTheAnsiCodePageWork) {
+  if (GetACP() == CP_UTF8) GTEST_SKIP() << "the ANSI code page is UTF-8: it holds every name";
+  ASSERT_EQ(Korvel({"add", "a", "--type", "md5", "--prompt", "A>"}, "pw\n"), 0);
+  const std::wstring dir = Widen(MakeTempDir(), CP_ACP) + L"\\\u041F\u0451\u0442\u0440";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  const std::wstring file = dir + L"\\\u0441\u043F\u0438\u0441\u043E\u043A.reg";
+  const std::wstring store = dir + L"\\store.reg";
+  EXPECT_EQ(KorvelWide({L"export", file}), 0);
+  EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(KorvelWide({L"--store", store, L"import", file, L"--yes"}), 0);
+  std::string list;
+  EXPECT_EQ(KorvelWide({L"--store", store, L"list"}, &list), 0);
+  EXPECT_EQ(list, "0\ta\tMD5\tA>\n");
+  EXPECT_EQ(KorvelWide({L"--store", store, L"delete", L"a"}), 0);  // a save: lock and temporary
+  EXPECT_EQ(KorvelWide({L"--store", store, L"list"}, &list), 0);
+  EXPECT_EQ(list, "");
+}
+
+// mintty (Git Bash, MSYS2, Cygwin) gives a program pipes, not a console: a
+// password typed there would show, so korvel.exe does not ask for one.
+TEST_F(KorvelWin32, APasswordIsNotAskedForOnAMinttyTerminal) {
+  const std::string name = "\\\\.\\pipe\\msys-1888ae32e00d56aa-pty0-from-master";
+  HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                 4096, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  TChildProcess add(Command({"add", "x", "--type", "md5", "--prompt", "X>"}), name);
+  ASSERT_TRUE(add.Started());
+  ConnectNamedPipe(pipe, nullptr);
+  DWORD written = 0;
+  WriteFile(pipe, "secret\n", 7, &written, nullptr);  // typed, and shown by mintty
+  add.ReadAll();
+  EXPECT_EQ(add.Wait(), 1);
+  CloseHandle(pipe);  // the terminal stays while the program runs
+  std::string list;
+  Korvel({"list"}, "", &list);
+  EXPECT_EQ(list, "");
+}
+
 }  // namespace
 }  // namespace korvel

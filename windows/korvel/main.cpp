@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <memory>
 
+#include <shellapi.h>
+
 #include "Clipboard.h"
+#include "CodePage.h"
 #include "Console.h"
 #include "Korvel.h"
 #include "RegistryStore.h"
@@ -26,10 +29,34 @@ BOOL WINAPI RestoreEchoAndEnd(DWORD) {
   return FALSE;
 }
 
+// Whether standard input is the pipe that mintty (Git Bash, MSYS2, Cygwin)
+// gives a program for its terminal ("\msys-...-pty0-from-master"): there
+// is no console whose echo korvel could turn off, so the terminal would show
+// the password as it is typed.
+bool IsTerminalPipe(HANDLE input) {
+  if (GetFileType(input) != FILE_TYPE_PIPE) return false;
+  alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(WCHAR)];
+  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
+  if (!GetFileInformationByHandleEx(input, FileNameInfo, info, sizeof buffer)) return false;
+  const std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
+  return (name.find(L"msys-") != std::wstring::npos ||
+          name.find(L"cygwin-") != std::wstring::npos) &&
+         name.find(L"-pty") != std::wstring::npos &&
+         name.find(L"-from-master") != std::wstring::npos;
+}
+
 bool ReadPassword(korvel::cli::TInput& in, korvel::cli::TOutput& err, std::string& password) {
   auto* console = dynamic_cast<korvel::TConsoleInput*>(&in);
   DWORD mode = 0;
-  if (!console || !GetConsoleMode(console->Handle(), &mode)) return in.ReadLine(password);
+  if (!console || !GetConsoleMode(console->Handle(), &mode)) {
+    if (IsTerminalPipe(GetStdHandle(STD_INPUT_HANDLE))) {
+      err << "korvel: this terminal (mintty: Git Bash, MSYS2, Cygwin) is no Windows console, so "
+             "it would show the password as you type it. Run winpty korvel ..., or add it "
+             "in a Windows console (cmd, PowerShell, Windows Terminal)\n";
+      return false;
+    }
+    return in.ReadLine(password);
+  }
   gPromptInput = console->Handle();
   gPromptMode = mode;
   SetConsoleCtrlHandler(RestoreEchoAndEnd, TRUE);
@@ -58,6 +85,24 @@ bool CopyToClipboard(const std::string& text, korvel::cli::TOutput& err) {
   return false;
 }
 
+// The arguments as Windows has them, in UTF-16, each in the ANSI code page
+// for the commands, which keep their texts there. A character the code page
+// lacks becomes '?', never a look-alike (no best fit: "Łukasz" is no
+// "Lukasz"); an argument with such characters is remembered whole, so that
+// a path among them still names its folder and file.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return args;
+  for (int i = 1; i < count; ++i) {
+    korvel::RememberWideArgument(wide[i]);
+    args.push_back(korvel::Narrow(wide[i], CP_ACP));
+  }
+  LocalFree(wide);
+  return args;
+}
+
 bool IsConsole(DWORD which) {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(which), &mode) != 0;
@@ -65,7 +110,7 @@ bool IsConsole(DWORD which) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // A console gets and gives characters (see Console.h). Elsewhere bytes pass
   // as they are, as on Linux: in text mode the C library would turn the CR
   // LF of an export into CR CR LF and end piped input at its first Ctrl-Z.
@@ -89,9 +134,11 @@ int main(int argc, char** argv) {
       _setmode(_fileno(stdin), _O_BINARY);
     in = std::make_unique<korvel::cli::TFileInput>(stdin);
   }
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = Arguments();
   korvel::cli::TConsole console{*in, *out, *err, ReadPassword, CopyToClipboard};
-  console.IsTerminal = _isatty(_fileno(stdin)) != 0;
+  // Someone who can answer a question sits at a console; _isatty would also
+  // take NUL (a scheduled task, a service) for one, and wait for no answer.
+  console.IsTerminal = IsConsole(STD_INPUT_HANDLE);
   std::shared_ptr<korvel::TPasswordStore> store = std::make_shared<korvel::TRegistryStore>();
   int status = korvel::cli::Run(args, store, console);
   out->Flush();

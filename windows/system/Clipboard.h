@@ -15,7 +15,9 @@ namespace korvel {
 // this gives up with false.
 bool OpenClipboardPatiently(HWND owner);
 
-// Puts the text on the clipboard as CF_TEXT, for `owner`. Without an owner a
+// Puts the text on the clipboard as CF_TEXT and CF_UNICODETEXT (made from
+// the ANSI code page), marked to stay out of the clipboard history, the
+// cloud clipboard and clipboard monitors, for `owner`. Without an owner a
 // message-only window of its own owns the clipboard for the call: Windows
 // documents that SetClipboardData fails after EmptyClipboard empties a
 // clipboard that was opened without one. False when the clipboard could not

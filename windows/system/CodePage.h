@@ -20,4 +20,13 @@ std::string Narrow(const std::wstring& text, UINT codePage, bool* lost = nullptr
 // The text moved from one code page to another, as Narrow(Widen(...)).
 std::string ConvertCodePage(const std::string& text, UINT from, UINT to, bool* lost = nullptr);
 
+// Paths. The programs hold paths as ANSI text, as they hold every text; a
+// folder may be named with characters the ANSI code page lacks (a Russian
+// name under a Western code page). A program's argument with such characters
+// is remembered with its ANSI form, where each of them is a '?', which no
+// path holds: WidePath gives the path back whole, also for a path made from
+// that argument (its folder, a file beside it).
+void RememberWideArgument(const std::wstring& argument);
+std::wstring WidePath(const std::string& path);
+
 }  // namespace korvel

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cwchar>
 #include <cstdlib>
 
+#include "CodePage.h"
 #include "FileIO.h"
+#include "FileIOWin32.h"
 
 namespace korvel::fileio {
 namespace {
@@ -132,7 +135,7 @@ class TOwnerOnly {
 bool RenameOver(const std::string& from, const std::string& to) {
   for (int waited = 0;; waited += 20) {
     // MOVEFILE_WRITE_THROUGH returns once the rename itself is on disk.
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
     DWORD error = GetLastError();
     if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || waited >= 1000)
@@ -143,6 +146,25 @@ bool RenameOver(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+bool IsLinkLike(DWORD attributes, DWORD reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag);
+}
+
+bool KeepsFolderRights(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (wide.size() >= 2 && slash(wide[0]) && slash(wide[1])) {
+    // \\?\C:\... and \\.\ name local things; \\?\UNC\server\share and
+    // \\server\share are shares.
+    if (wide.size() >= 4 && (wide[2] == L'?' || wide[2] == L'.') && slash(wide[3]))
+      return _wcsnicmp(wide.c_str() + 4, L"UNC", 3) == 0 && wide.size() > 7 && slash(wide[7]);
+    return true;
+  }
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (!GetVolumePathNameW(wide.c_str(), volume, MAX_PATH)) return false;
+  return GetDriveTypeW(volume) == DRIVE_REMOTE;
+}
+
 std::string Dirname(const std::string& path) {
   std::size_t slash = path.find_last_of("\\/");
   if (slash == std::string::npos) return ".";
@@ -151,11 +173,11 @@ std::string Dirname(const std::string& path) {
 }
 
 bool EnsureDir(const std::string& dir) {
-  DWORD attributes = GetFileAttributesA(dir.c_str());
+  DWORD attributes = GetFileAttributesW(WidePath(dir).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   std::string parent = Dirname(dir);
   if (parent != dir && !EnsureDir(parent)) return false;
-  return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+  return CreateDirectoryW(WidePath(dir).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string* problem,
@@ -167,14 +189,14 @@ TReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::stri
   };
   // A folder cannot be opened as a file (CreateFile says "access denied"):
   // tell it by its attributes first.
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = GetLastError();
     if (IsMissing(error)) return TReadStatus::Missing;
     return fail(Reason(path, error));
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return fail(path + " is a folder, not a file");
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -213,7 +235,7 @@ std::string ResolvePath(const std::string& path) { return path; }
 
 bool IsSpecialFile(const std::string& path) {
   // Backup semantics open folders too; the open follows links.
-  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -225,7 +247,7 @@ bool IsSpecialFile(const std::string& path) {
 }
 
 bool WriteSpecialFile(const std::string& path, const std::string& bytes, std::string* problem) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     if (problem) *problem = Reason(path, GetLastError());
@@ -246,7 +268,7 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
     if (problem) *problem = std::move(why);
     return false;
   };
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
       return fail(path + " is not a regular file; it is left as it is");
@@ -259,13 +281,17 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
   const std::string base = Join(Dirname(path), TempPrefix(path));
   std::string temp;
   HANDLE file = INVALID_HANDLE_VALUE;
+  // A file server of a workgroup knows nothing of this computer's accounts:
+  // there the new file keeps the rights it inherits from its folder.
+  const bool inherit = KeepsFolderRights(path);
   TOwnerOnly ownerOnly;
-  if (!ownerOnly.Attributes())
+  if (!inherit && !ownerOnly.Attributes())
     return fail(Reason("cannot make the owner-only permissions of a new " + path, GetLastError()));
   if (Step(TFileStep::CreateTemp, path)) {
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
       temp = base + UniqueSuffix();
-      file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, ownerOnly.Attributes(), CREATE_NEW,
+      file = CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0,
+                         inherit ? nullptr : ownerOnly.Attributes(), CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
           GetLastError() != ERROR_ALREADY_EXISTS)
@@ -293,7 +319,7 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
     why = Reason("cannot put the new " + path + " in place", GetLastError());
   }
   if (!ok) {
-    DeleteFileA(temp.c_str());
+    DeleteFileW(WidePath(temp).c_str());
     return fail(why);
   }
   // The folder needs no flush of its own here (the write-through rename did
@@ -303,19 +329,24 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes, TNewFil
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
-  const std::string dir = Dirname(path);
-  const std::string prefix = TempPrefix(path);
-  WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA(Join(dir, prefix + "*").c_str(), &found);
+  const std::wstring dir = WidePath(Dirname(path));
+  const std::wstring prefix = WidePath(TempPrefix(path));
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(WidePath(Join(Dirname(path), TempPrefix(path) + "*")).c_str(),
+                                 &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     // The pattern also matches short (8.3) names: check the long one.
-    std::string name = found.cFileName;
+    const std::wstring name = found.cFileName;
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() == prefix.size() + 6 &&
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), int(prefix.size()),
-                       prefix.c_str(), int(prefix.size())) == CSTR_EQUAL)
-      DeleteFileA(Join(dir, name).c_str());
-  } while (FindNextFileA(search, &found));
+        CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), int(prefix.size()),
+                       prefix.c_str(), int(prefix.size())) == CSTR_EQUAL) {
+      std::wstring file = dir;
+      if (!file.empty() && file.back() != L'\\' && file.back() != L'/' && file.back() != L':')
+        file += L'\\';
+      DeleteFileW((file + name).c_str());
+    }
+  } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 
@@ -325,17 +356,19 @@ TFileLock::TFileLock(const std::string& path, bool exclusive, bool mayCreate,
   // itself (and refused below), never followed.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
                             mayCreate ? OPEN_ALWAYS : OPEN_EXISTING, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
-    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     Why = Reason("cannot open the lock file " + path, GetLastError());
     return;
   }
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (GetFileType(file) != FILE_TYPE_DISK ||
+      !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
+      (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      IsLinkLike(info.FileAttributes, info.ReparseTag)) {
     CloseHandle(file);
     Why = "the lock file " + path + " is not a regular file";
     return;
