@@ -28,7 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   korvel::cli::TSessionPolicy policy(settings, korvel::cli::SessionAnswerer(module));
   korvel::cli::TSessionLog log;
   int64_t now = 0;
-  policy.Start(now);
+  {
+    korvel::cli::TSessionOutput started;
+    policy.Start(now, started);
+  }
   while (!in.Empty()) {
     const uint8_t event = in.Byte();
     now += (event >> 2) * 25;  // up to 1.6 s a step
@@ -47,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       // The connection got the operator's bytes or a reply line and CR: never
       // more than what was typed and the replies.
       std::size_t typed = (event & 3) == 1 ? text.size() : 0;
-      for (std::size_t i = 0; i < out.Secrets.size(); i += 2) typed += out.Secrets[i + 1].size() + 1;
+      for (std::size_t i = 0; i < out.Secrets.size(); i += 2)
+        typed += out.Secrets[i + 1].size() + 1;
       if (out.ToConnection.size() > typed) std::abort();
     }
   }

@@ -39,15 +39,33 @@ TInputKind CsiKind(const std::string& parameters, char final) {
 
 }  // namespace
 
-void TOperatorInput::EndSequence(std::vector<TInputByte>& out, std::size_t from, TInputKind kind) {
+void TOperatorInput::Mark(std::vector<TInputByte>& out, std::size_t from, TInputKind kind) {
   for (std::size_t i = from; i < out.size(); ++i) out[i].Kind = kind;
+}
+
+void TOperatorInput::EndSequence(std::vector<TInputByte>& out, std::size_t from, TInputKind kind) {
+  Mark(out, from, kind);
+  if (!out.empty()) out.back().Ends = true;
   State = TState::Ground;
 }
 
 // Goes on in a state whose kind is known already: the bytes so far have it.
 void TOperatorInput::Enter(TState state, std::vector<TInputByte>& out, TInputKind kind) {
-  EndSequence(out, Start, kind);
+  Mark(out, Start, kind);
   State = state;
+}
+
+bool TOperatorInput::InCharacter(char byte) {
+  const auto b = static_cast<unsigned char>(byte);
+  if (CharacterLeft > 0 && b >= 0x80 && b <= 0xBF) {
+    --CharacterLeft;
+    return true;
+  }
+  CharacterLeft = b >= 0xC2 && b <= 0xDF   ? 1
+                  : b >= 0xE0 && b <= 0xEF ? 2
+                  : b >= 0xF0 && b <= 0xF4 ? 3
+                                           : 0;
+  return false;
 }
 
 std::vector<TInputByte> TOperatorInput::Sort(std::string_view chunk) {
@@ -57,15 +75,34 @@ std::vector<TInputByte> TOperatorInput::Sort(std::string_view chunk) {
   for (std::size_t i = 0; i < chunk.size(); ++i) {
     const char b = chunk[i];
     switch (State) {
-      case TState::Ground:
-        if (b == kEsc) {
-          State = TState::Escape;
-          Start = out.size();
-          out.push_back({b, TInputKind::Key});
+      case TState::Ground: {
+        const auto u = static_cast<unsigned char>(b);
+        if (InCharacter(b) || u < 0x80 || u > 0x9F) {
+          if (b == kEsc) {
+            State = TState::Escape;
+            Start = out.size();
+            out.push_back({b, TInputKind::Key});
+          } else {
+            out.push_back({b, TInputKind::Typed});
+          }
+          break;
+        }
+        // An 8-bit control: the byte stands for ESC and the byte 0x40 below.
+        Start = out.size();
+        out.push_back({b, TInputKind::Report});
+        if (u == 0x9B) {
+          State = TState::Csi;
+          Parameters.clear();
+        } else if (u == 0x9D || u == 0x90 || u == 0x9E || u == 0x9F || u == 0x98) {
+          StringLength = 0;
+          State = TState::String;
+        } else if (u == 0x8F) {
+          State = TState::Ss3;
         } else {
-          out.push_back({b, TInputKind::Typed});
+          EndSequence(out, Start, TInputKind::Report);
         }
         break;
+      }
       case TState::Escape:
         out.push_back({b, TInputKind::Key});
         if (b == '[') {
@@ -73,6 +110,7 @@ std::vector<TInputByte> TOperatorInput::Sort(std::string_view chunk) {
           Parameters.clear();
         } else if (b == ']' || b == 'P' || b == '_' || b == '^' || b == 'X') {
           StringLength = 0;  // OSC, DCS, APC, PM, SOS: only terminals send them
+          CharacterLeft = 0;
           Enter(TState::String, out, TInputKind::Report);
         } else if (b == 'O') {
           State = TState::Ss3;
@@ -112,14 +150,16 @@ std::vector<TInputByte> TOperatorInput::Sort(std::string_view chunk) {
         out.push_back({b, TInputKind::Key});
         EndSequence(out, Start, TInputKind::Key);
         break;
-      case TState::String:
+      case TState::String: {
         out.push_back({b, TInputKind::Report});
+        const bool st = !InCharacter(b) && static_cast<unsigned char>(b) == 0x9C;
         if (b == kEsc) {
           State = TState::StringEscape;
-        } else if (b == kBel || b == kCan || b == kSub || ++StringLength > kStringLimit) {
+        } else if (b == kBel || b == kCan || b == kSub || st || ++StringLength > kStringLimit) {
           EndSequence(out, Start, TInputKind::Report);
         }
         break;
+      }
       case TState::StringEscape:
         if (b == '\\') {  // ST ends the string
           out.push_back({b, TInputKind::Report});

@@ -26,10 +26,14 @@ enum class TInputKind {
 struct TInputByte {
   char Byte;
   TInputKind Kind;
+  bool Ends = false;  // the last byte of a key's or a report's sequence
 };
 
 // Sorts the input, one read at a time; a sequence cut between two reads goes
-// on in the next one.
+// on in the next one. A terminal switched to 8-bit controls (by the far end:
+// ESC SP G) starts its reports with a single byte (0x9B for CSI, 0x9D for
+// OSC ...); such a byte counts as one where it is no part of a UTF-8
+// character.
 class TOperatorInput {
  public:
   std::vector<TInputByte> Sort(std::string_view chunk);
@@ -40,12 +44,17 @@ class TOperatorInput {
   // kind its final byte says it is, and goes back to ground.
   void EndSequence(std::vector<TInputByte>& out, std::size_t from, TInputKind kind);
   void Enter(TState state, std::vector<TInputByte>& out, TInputKind kind);
+  void Mark(std::vector<TInputByte>& out, std::size_t from, TInputKind kind);
+  // Whether the byte goes on a UTF-8 character begun before it; counts the
+  // bytes such a character still takes.
+  bool InCharacter(char byte);
 
   TState State = TState::Ground;
   std::size_t Start = 0;         // where the sequence began in this read's output
   std::string Parameters;        // of the CSI sequence being read
   int MouseBytes = 0;            // left of an X10 mouse report (ESC [ M b x y)
   std::size_t StringLength = 0;  // of the OSC, DCS, ... string being read
+  int CharacterLeft = 0;         // bytes a UTF-8 character still takes
 };
 
 // The operator's line as far as the bytes typed into the connection show

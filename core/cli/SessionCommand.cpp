@@ -1,5 +1,7 @@
 // korvel session: the command's options and the records it answers with;
 // the terminal itself is the platform's (TConsole::RunSession).
+#include <cstdlib>
+
 #include "CommandLine.h"
 #include "Session.h"
 #include "SessionPolicy.h"
@@ -49,6 +51,9 @@ int Session(const TArguments& a, TStoreAccess& store, TConsole& io) {
   settings.QuietMs = ParseMilliseconds(a, "--quiet-ms", settings.QuietMs);
   settings.OfferMs = ParseMilliseconds(a, "--offer-ms", settings.OfferMs);
   settings.AskedMs = ParseMilliseconds(a, "--asked-ms", settings.AskedMs);
+  // The Linux console knows no OSC strings and would print them.
+  if (const char* term = std::getenv("TERM"); term && std::string_view(term).rfind("linux", 0) == 0)
+    settings.PlainText = kPlainTextLinuxConsole;
   std::string logPath;
   if (auto it = a.Values.find("--log"); it != a.Values.end()) {
     if (it->second.empty()) throw TUsageError{"--log needs the path of a file"};

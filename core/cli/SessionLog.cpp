@@ -11,7 +11,7 @@ namespace korvel::cli {
 // The pending line may hold an echoed reply, and the secrets are replies:
 // neither is ever moved to larger storage, which would leave a copy behind.
 TSessionLog::TSessionLog() {
-  Pending.reserve(2 * kPartLimit + 1);
+  Pending.reserve(kPendingLimit + kPartLimit);
   Secrets.reserve(16);
 }
 
@@ -45,33 +45,46 @@ std::string TSessionLog::Add(std::string_view received) {
     AfterCR = c == '\r';
     if (c == '\n' && afterCR) continue;
     if (c == '\r' || c == '\n') {
-      out += Take(Pending.size()) + "\n";
+      out += Take(Pending.size(), true) + "\n";
       continue;
     }
     Pending += c;
-    // A secret is shorter than a part, so one that starts in the first
-    // part ends within the pending text.
-    if (Pending.size() >= 2 * kPartLimit) out += Take(kPartLimit);
+    // A line without an end goes out in parts; a reply that may go on past
+    // the part waits for the next one.
+    if (Pending.size() >= 2 * kPartLimit && Pending.size() % kPartLimit == 0)
+      out += Take(kPartLimit, Pending.size() >= kPendingLimit);
   }
   return out;
 }
 
-std::string TSessionLog::Finish() { return Pending.empty() ? "" : Take(Pending.size()) + "\n"; }
+std::string TSessionLog::Finish() {
+  return Pending.empty() ? "" : Take(Pending.size(), true) + "\n";
+}
 
-std::string TSessionLog::Take(std::size_t end) {
+std::string TSessionLog::Take(std::size_t end, bool whole) {
   std::string plain;
   std::size_t at = 0;
   while (at < end) {
-    const std::string* found = nullptr;
-    for (const std::string& secret : Secrets)
-      if (secret.size() <= Pending.size() - at &&
-          EqualNoCase(std::string_view(Pending).substr(at, secret.size()), secret)) {
-        found = &secret;
+    std::size_t found = std::string::npos;
+    bool cut = false;  // a reply's start that the pending text ends in
+    for (const std::string& secret : Secrets) {
+      const std::size_t match = MatchAt(at, secret);
+      if (match == kRunsOut) cut = true;
+      if (match != kRunsOut && match != std::string::npos) {
+        found = match;
         break;
       }
-    if (found) {
+    }
+    if (found == std::string::npos && cut) {
+      if (!whole) {  // it may be a reply: it goes out whole, with the next part
+        end = at;
+        break;
+      }
+      found = Pending.size();  // the end of the text: a reply's start goes too
+    }
+    if (found != std::string::npos) {
       plain += kMark;
-      at += found->size();
+      at = found;
       end = std::max(end, at);
     } else {
       plain += Pending[at++];
@@ -82,6 +95,54 @@ std::string TSessionLog::Take(std::size_t end) {
   std::fill(Pending.begin(), Pending.begin() + static_cast<std::ptrdiff_t>(end), '\0');
   Pending.erase(0, end);
   return text;
+}
+
+// The end of the secret at `at` in the pending text, letter case ignored
+// and the bytes the terminal shows nothing of skipped between its
+// characters (controls, escape sequences); npos when it is not there,
+// kRunsOut when the text ends while it might still be.
+std::size_t TSessionLog::MatchAt(std::size_t at, const std::string& secret) const {
+  std::size_t i = at;
+  for (std::size_t k = 0; k < secret.size(); ++k) {
+    if (k > 0) i = SkipInvisible(i);
+    if (i >= Pending.size()) return kRunsOut;
+    if (ToUpper(Pending[i]) != ToUpper(secret[k])) return std::string::npos;
+    ++i;
+  }
+  return i;
+}
+
+// Past the controls and escape sequences that start at `i`.
+std::size_t TSessionLog::SkipInvisible(std::size_t i) const {
+  const std::string& t = Pending;
+  while (i < t.size()) {
+    const auto c = static_cast<unsigned char>(t[i]);
+    if (c != 0x1B) {
+      if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
+        ++i;
+        continue;
+      }
+      return i;
+    }
+    if (++i >= t.size()) return i;
+    const char kind = t[i++];
+    if (kind == '[') {  // CSI: parameters and intermediates, then a final byte
+      while (i < t.size() && static_cast<unsigned char>(t[i]) >= 0x20 &&
+             static_cast<unsigned char>(t[i]) <= 0x3F)
+        ++i;
+      if (i < t.size()) ++i;
+    } else if (kind == ']' || kind == 'P' || kind == 'X' || kind == '^' || kind == '_') {
+      while (i < t.size() && t[i] != '\x07' &&
+             !(t[i] == '\x1b' && i + 1 < t.size() && t[i + 1] == '\\'))
+        ++i;
+      i += i < t.size() && t[i] == '\x07' ? 1 : 2;
+    } else {  // ESC, intermediates, a final byte
+      while (i < t.size() && static_cast<unsigned char>(t[i - 1]) >= 0x20 &&
+             static_cast<unsigned char>(t[i - 1]) <= 0x2F)
+        ++i;
+    }
+  }
+  return i;
 }
 
 }  // namespace korvel::cli

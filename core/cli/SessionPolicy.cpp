@@ -1,5 +1,7 @@
 #include "SessionPolicy.h"
 
+#include <algorithm>
+
 #include "CharClass.h"
 #include "Session.h"
 #include "Wipe.h"
@@ -47,7 +49,74 @@ TSessionPolicy::~TSessionPolicy() {
   Wipe(Line);
 }
 
-void TSessionPolicy::Start(int64_t now) { Login = {true, now, ""}; }
+void TSessionPolicy::Start(int64_t now, TSessionOutput& out) {
+  Login = {true, now, ""};
+  out.ToOperator += kStatusQuestion;
+  Questions.push_back(-1);
+  SyncDeadline = now + Settings.SyncMs;
+}
+
+bool TSessionPolicy::TerminalAnswers(int64_t now) {
+  if (Terminal == TTerminal::Unknown && now >= SyncDeadline) {
+    Terminal = TTerminal::Silent;
+    // Korvel's questions stay unanswered: offers count from their drawing.
+    Questions.erase(
+        std::remove_if(Questions.begin(), Questions.end(), [](int q) { return q != 0; }),
+        Questions.end());
+    if (Offer && Offer->Serial != 0 && !RedrawDue && !Offer->ShownAt)
+      Offer->ShownAt = Offer->DrawnAt;
+  }
+  return Terminal != TTerminal::Silent;
+}
+
+void TSessionPolicy::NoteQuestions(std::string_view text) {
+  // ESC [ 5 n, or CSI 5 n in one byte. A question cut between two outputs
+  // is found where the tail kept from the last one meets this one; nothing
+  // longer is copied, since received text may hold the echo of a reply.
+  const auto questionAt = [](std::string_view s, std::size_t at) -> std::size_t {
+    if (s.compare(at, 4, "\x1b[5n") == 0) return 4;
+    if (s.compare(at, 3, "\x9b" "5n") == 0) return 3;
+    return 0;
+  };
+  char joint[6];
+  const std::size_t tail = QuestionTail.size(), head = std::min<std::size_t>(text.size(), 3);
+  std::copy(QuestionTail.begin(), QuestionTail.end(), joint);
+  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(head), joint + tail);
+  const std::string_view seam(joint, tail + head);
+  for (std::size_t at = 0; at < tail; ++at)
+    if (const std::size_t n = questionAt(seam, at); n > 0 && at + n > tail) Questions.push_back(0);
+  for (std::size_t at = 0; at < text.size(); ++at)
+    if (questionAt(text, at) > 0) Questions.push_back(0);
+  if (text.size() >= 3)
+    QuestionTail.assign(text.substr(text.size() - 3));
+  else
+    QuestionTail.assign(seam.substr(seam.size() > 3 ? seam.size() - 3 : 0));
+  Wipe(joint, sizeof joint);
+}
+
+void TSessionPolicy::Report(int64_t now, TSessionOutput& out) {
+  // ESC [ Ps n (or CSI Ps n in one byte): the answer to a status question.
+  const std::string& r = ReportHeld;
+  std::size_t from = 0;
+  if (r.size() >= 2 && r[0] == '\x1b' && r[1] == '[')
+    from = 2;
+  else if (!r.empty() && static_cast<unsigned char>(r[0]) == 0x9B)
+    from = 1;
+  bool answer = from > 0 && r.size() > from + 1 && r.back() == 'n';
+  for (std::size_t i = from; answer && i + 1 < r.size(); ++i) answer = IsDigit(r[i]);
+  if (answer && !Questions.empty()) {
+    const int question = Questions.front();
+    Questions.pop_front();
+    if (question != 0) {  // korvel's own: it goes no further
+      Terminal = TTerminal::Answers;
+      if (Offer && question == Offer->Serial && !RedrawDue) Offer->ShownAt = now;
+      ReportHeld.clear();
+      return;
+    }
+  }
+  out.ToConnection += ReportHeld;
+  ReportHeld.clear();
+}
 
 bool TSessionPolicy::Within(const TAsked& asked, int64_t now) const {
   return asked.Valid && now - asked.At <= Settings.AskedMs;
@@ -56,6 +125,12 @@ bool TSessionPolicy::Within(const TAsked& asked, int64_t now) const {
 void TSessionPolicy::Received(std::string_view text, int64_t now, TSessionOutput& out) {
   if (text.empty()) return;
   LastReceived = now;
+  NoteQuestions(text);
+  if (!Echo.empty() && now > EchoUntil) {  // the far end does not echo
+    for (char c : Held) ReceivedChar(c, now, out);
+    Wipe(Held);
+    Wipe(Echo);
+  }
   // Anything but blanks and line ends may cover the offer or paint a false
   // one after it: the offer is drawn again below, and must stand anew.
   if (Offer &&
@@ -136,7 +211,7 @@ void TSessionPolicy::Consider(int64_t now, bool ended, TSessionOutput& out) {
     else if (OperatorLine.HalfTyped())
       why = "not typed into your half-typed line: send or clear it first";
     else
-      return TypeReply(*answer, out);
+      return TypeReply(*answer, now, out);
   }
   Offer.emplace();
   Offer->Answer = std::move(*answer);
@@ -157,12 +232,20 @@ void TSessionPolicy::Draw(int64_t now, TSessionOutput& out) {
   if (auto given = Replies.find(a.Record); given != Replies.end() && given->second > 0)
     text += " (" + std::to_string(given->second) + " given for " + a.Tag + " this session)";
   if (!o.Why.empty()) text += "; " + o.Why;
-  out.ToOperator += std::string(kPlainText) + "\r\n" + text + "]\r\n";
-  Offer->ShownAt = now;
+  out.ToOperator += std::string(Settings.PlainText) + "\r\n" + text + "]\r\n";
+  Offer->DrawnAt = now;
+  Offer->ShownAt.reset();
   RedrawDue = false;
+  if (TerminalAnswers(now)) {
+    out.ToOperator += kStatusQuestion;
+    Offer->Serial = ++DrawSerial;
+    Questions.push_back(Offer->Serial);
+  } else {
+    Offer->ShownAt = now;
+  }
 }
 
-void TSessionPolicy::TypeReply(TSessionAnswer& answer, TSessionOutput& out) {
+void TSessionPolicy::TypeReply(TSessionAnswer& answer, int64_t now, TSessionOutput& out) {
   out.ToConnection += answer.Line;
   out.ToConnection += '\r';
   out.Secrets.push_back(answer.Reply);
@@ -170,9 +253,10 @@ void TSessionPolicy::TypeReply(TSessionAnswer& answer, TSessionOutput& out) {
   Wipe(Held);  // the start of an earlier line's echo, which never came whole
   Wipe(Echo);
   Echo = answer.Line;
+  EchoUntil = now + 5000;
   ++Replies[answer.Record];
   out.ToOperator +=
-      std::string(kPlainText) + "\r\n[korvel: typed the reply for " + answer.Tag + "]\r\n";
+      std::string(Settings.PlainText) + "\r\n[korvel: typed the reply for " + answer.Tag + "]\r\n";
   WipeAnswer(answer);
 }
 
@@ -203,7 +287,10 @@ void TSessionPolicy::Typed(std::string_view keys, int64_t now, TSessionOutput& o
         out.ToConnection += b.Byte;
         OperatorLine.MakeUnsure();
         break;
-      case TInputKind::Report: out.ToConnection += b.Byte; break;
+      case TInputKind::Report:
+        ReportHeld += b.Byte;
+        if (b.Ends) Report(now, out);
+        break;
     }
   }
 }
@@ -236,11 +323,12 @@ void TSessionPolicy::KeyPressed(int64_t now, TSessionOutput& out) {
     o.Why.clear();
     return Draw(now, out);
   }
-  TypeReply(o.Answer, out);
+  TypeReply(o.Answer, now, out);
   DropOffer();
 }
 
 void TSessionPolicy::Tick(int64_t now, TSessionOutput& out) {
+  TerminalAnswers(now);
   if (Offer && now >= Offer->Lapses) DropOffer();
   if (!LineConsidered && now - LastReceived >= Settings.QuietMs) Consider(now, false, out);
   if (Offer && RedrawDue && now - LastReceived >= Settings.QuietMs) Draw(now, out);
@@ -253,6 +341,7 @@ int64_t TSessionPolicy::NextDue() const {
   };
   if (!LineConsidered || (Offer && RedrawDue)) earliest(LastReceived + Settings.QuietMs);
   if (Offer) earliest(Offer->Lapses);
+  if (Terminal == TTerminal::Unknown && Offer) earliest(SyncDeadline);
   return due;
 }
 

@@ -14,11 +14,18 @@
 //   key, not part of the operator's line (TOperatorInput).
 // - The key types an offer only once it has stood on the screen, unchanged,
 //   for ShownMs; the offer is drawn again after the far end's output (all
-//   but blanks and line ends), and names the record's TAG and prompt.
+//   but blanks and line ends), and names the record's TAG and prompt. "On
+//   the screen" is the terminal's word, not korvel's: after drawing, korvel
+//   asks the terminal for its status (ESC [ 5 n), which a terminal answers
+//   only once it has dealt with all that came before, however slowly; the
+//   time counts from the answer. The answers to korvel's questions stay
+//   with korvel, those to the far end's own go to it in turn. With a
+//   terminal that leaves korvel's first question unanswered for SyncMs,
+//   the time counts from the drawing.
 // - From the third reply for one record in a session the key must be pressed
 //   twice, and --auto types none.
 // - A record with an empty prompt answers only the first challenge after a
-//   trigger of its own.
+//   trigger (a built-in one or its own), never at login.
 // - Nothing is typed into a half-typed line of the operator's.
 // - A line without a line end is answered only when its challenge stands
 //   whole; korvel's own typed line, echoed back, is not read as received text;
@@ -30,6 +37,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -42,6 +50,23 @@
 
 namespace korvel::cli {
 
+// The bytes that put the operator's terminal back to plain visible text at
+// the bottom of the screen before korvel draws a status line: any string or
+// sequence the far end left open ended (CAN, ST), the colour palette and the
+// default colours as configured (OSC 104, 110, 111), attributes off, the
+// ASCII character set in G0 and G0 in use, insert mode off, origin mode,
+// left and right margins and a scrolling region off, line wrap on, the
+// cursor on the last line.
+inline constexpr char kPlainText[] =
+    "\x18\x1b\\\x1b]104\x1b\\\x1b]110\x1b\\\x1b]111\x1b\\\x1b[0m\x1b(B\x0f\x1b[4l\x1b[?6l"
+    "\x1b[?69l\x1b[?7h\x1b[r\x1b[9999;1H";
+// The same for the Linux console, which knows no OSC but ESC ] R (the
+// palette as configured) and would print the rest.
+inline constexpr char kPlainTextLinuxConsole[] =
+    "\x18\x1b]R\x1b[0m\x1b(B\x0f\x1b[4l\x1b[?6l\x1b[?7h\x1b[r\x1b[9999;1H";
+// The status question korvel asks the terminal after drawing (DSR).
+inline constexpr char kStatusQuestion[] = "\x1b[5n";
+
 struct TSessionSettings {
   char Key = '\x07';        // Ctrl-G types an offered reply
   bool Auto = false;        // type the replies the operator asked for without the key
@@ -51,6 +76,8 @@ struct TSessionSettings {
   int64_t AskedMs = 30000;  // how long after the operator's trigger a challenge is asked for
   int64_t ShownMs = 500;    // how long an offer stands on the screen before the key types it
   int FreeReplies = 2;      // replies per record and session before the key is needed twice
+  int64_t SyncMs = 2000;    // how long the terminal may take to answer korvel's first question
+  const char* PlainText = kPlainText;  // put before each status line
 };
 
 // What the automatic reply made of a received line, for the record that
@@ -75,8 +102,12 @@ TSessionAnswerer SessionAnswerer(TZORVAModule& module);
 
 // What the terminal is to do after an event.
 struct TSessionOutput {
-  TSessionOutput() { Secrets.reserve(16); }  // never moved: no copy left behind
-  ~TSessionOutput();                         // wipes the replies it holds
+  // Never moved to larger storage, which would leave a copy of a reply behind.
+  TSessionOutput() {
+    ToConnection.reserve(8192);
+    Secrets.reserve(16);
+  }
+  ~TSessionOutput();  // wipes the replies it holds
   TSessionOutput(const TSessionOutput&) = delete;
   TSessionOutput& operator=(const TSessionOutput&) = delete;
 
@@ -89,7 +120,9 @@ struct TSessionOutput {
 struct TSessionOffer {
   TSessionAnswer Answer;
   int64_t Lapses = 0;
-  std::optional<int64_t> ShownAt;  // drawn, and not covered by output since
+  std::optional<int64_t> ShownAt;  // shown, and not covered by output since
+  int64_t DrawnAt = 0;             // last drawn
+  int Serial = 0;                  // of its last drawing, as korvel's question names it
   bool Twice = false;              // the key must be pressed twice
   bool Armed = false;              // pressed once
   std::string Why;                 // why korvel did not type it by itself, or ""
@@ -102,8 +135,9 @@ class TSessionPolicy {
   TSessionPolicy(const TSessionPolicy&) = delete;
   TSessionPolicy& operator=(const TSessionPolicy&) = delete;
 
-  // The session starts: a node may challenge at login from now.
-  void Start(int64_t now);
+  // The session starts: a node may challenge at login from now, and korvel
+  // asks the terminal its first status question.
+  void Start(int64_t now, TSessionOutput& out);
   // Text the connection printed, at time `now`.
   void Received(std::string_view text, int64_t now, TSessionOutput& out);
   // What the operator's terminal sent; it goes on to the connection, but for
@@ -131,8 +165,15 @@ class TSessionPolicy {
   void Consider(int64_t now, bool ended, TSessionOutput& out);
   void OperatorEntered(int64_t now);
   void KeyPressed(int64_t now, TSessionOutput& out);
-  void TypeReply(TSessionAnswer& answer, TSessionOutput& out);
+  void TypeReply(TSessionAnswer& answer, int64_t now, TSessionOutput& out);
   void Draw(int64_t now, TSessionOutput& out);
+  // The far end's status questions in its output, in turn with korvel's.
+  void NoteQuestions(std::string_view text);
+  // A report the terminal sent whole: korvel's answer, or the far end's.
+  void Report(int64_t now, TSessionOutput& out);
+  // Whether the terminal answers korvel's questions (after SyncMs, a
+  // terminal that has not is taken for one that never does).
+  bool TerminalAnswers(int64_t now);
   void DropOffer();
   bool Within(const TAsked& asked, int64_t now) const;
 
@@ -150,14 +191,20 @@ class TSessionPolicy {
   bool LineAnswered = false;   // it got its one answer
   bool LineConsidered = true;  // it has not grown since it was considered
   int64_t LastReceived = 0;
-  bool AfterCR = false;  // an LF right after CR ends no second line
-  std::string Echo;      // the last line korvel typed, until its echo is seen
-  std::string Held;      // received text that may be the start of that echo
-};
+  bool AfterCR = false;   // an LF right after CR ends no second line
+  std::string Echo;       // the last line korvel typed, until its echo is seen
+  int64_t EchoUntil = 0;  // or until then, if the far end does not echo
+  std::string Held;       // received text that may be the start of that echo
 
-// The bytes that put the operator's terminal back to plain visible text
-// before korvel draws a status line: attributes off (hidden, colours), the
-// ASCII character set in G0, and G0 in use.
-inline constexpr char kPlainText[] = "\x1b[0m\x1b(B\x0f";
+  // The status answers awaited, in the order the questions went out: 0 for
+  // one the far end asked, else the serial of korvel's drawing (-1 for the
+  // first question, at the start).
+  std::deque<int> Questions;
+  int DrawSerial = 0;
+  enum class TTerminal { Unknown, Answers, Silent } Terminal = TTerminal::Unknown;
+  int64_t SyncDeadline = 0;
+  std::string QuestionTail;  // the end of the far end's last output
+  std::string ReportHeld;    // a report being read, until it ends
+};
 
 }  // namespace korvel::cli

@@ -162,6 +162,8 @@ int OpenLog(const std::string& path, cli::TOutput& err) {
     problem = "not a regular file";
   else if (st.st_nlink > 1)
     problem = "it has other names (hard links)";
+  else if (st.st_uid != geteuid())
+    problem = "it belongs to another user, who could read it";
   else if ((st.st_mode & 07777) != 0600 && fchmod(fd, 0600) != 0)
     problem = "its mode cannot be made 0600";
   if (problem) {
@@ -193,11 +195,14 @@ class TSignals {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &PreviousPipe);
+    // A log past the file size limit is a failed write, not the end of korvel.
+    sigaction(SIGXFSZ, &ignore, &PreviousFileSize);
   }
   ~TSignals() {
     sigaction(SIGWINCH, &PreviousWinch, nullptr);
     sigaction(SIGTSTP, &PreviousStop, nullptr);
     sigaction(SIGPIPE, &PreviousPipe, nullptr);
+    sigaction(SIGXFSZ, &PreviousFileSize, nullptr);
   }
 
  private:
@@ -205,6 +210,7 @@ class TSignals {
   struct sigaction PreviousWinch {};
   struct sigaction PreviousStop {};
   struct sigaction PreviousPipe {};
+  struct sigaction PreviousFileSize {};
 };
 
 int ExitStatus(int status) {
@@ -291,7 +297,11 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionPolicy& pol
     cfmakeraw(&gRaw);
     TSignals signals;
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &gRaw);
-    policy.Start(Now());
+    {
+      cli::TSessionOutput started;  // korvel's first question to the terminal
+      policy.Start(Now(), started);
+      toTerminal.Add(started.ToOperator, Now());
+    }
     bool operatorOpen = true;
     bool dropNoted = false, stuckNoted = false;
     int hangUpPresses = 0;
@@ -332,7 +342,13 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionPolicy& pol
         if (n > 0) {
           std::string_view text(buffer, static_cast<std::size_t>(n));
           toTerminal.Add(text, Now());
-          if (log >= 0) WriteAll(log, logText.Add(text));
+          if (log >= 0 && !WriteAll(log, logText.Add(text))) {
+            const char* why = std::strerror(errno);
+            out.ToOperator += "\r\n[korvel: the log cannot be written (" + std::string(why) +
+                              "); it stops here]\r\n";
+            close(log);
+            log = -1;
+          }
           policy.Received(text, Now(), out);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
           ended = true;  // COMMAND has ended (EIO once the terminal's last holder is gone)

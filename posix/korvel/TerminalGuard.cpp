@@ -7,36 +7,68 @@
 namespace korvel {
 namespace {
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default action ends the process, but SIGKILL and
+// SIGSTOP, which cannot be caught.
+constexpr int kEndingSignals[] = {SIGINT,
+                                  SIGTERM,
+                                  SIGHUP,
+                                  SIGQUIT,
+                                  SIGUSR1,
+                                  SIGUSR2,
+                                  SIGALRM,
+                                  SIGVTALRM,
+                                  SIGPROF,
+                                  SIGXCPU,
+                                  SIGXFSZ,
+                                  SIGPIPE,
+                                  SIGABRT,
+                                  SIGSEGV,
+                                  SIGBUS,
+                                  SIGILL,
+                                  SIGFPE,
+                                  SIGSYS,
+                                  SIGTRAP
+#ifdef SIGPOLL
+                                  ,
+                                  SIGPOLL
+#endif
+#ifdef SIGPWR
+                                  ,
+                                  SIGPWR
+#endif
+};
+constexpr int kSignalCount = static_cast<int>(std::size(kEndingSignals));
 termios gSaved{};
+struct sigaction gPrevious[kSignalCount] = {};
 
+// The terminal goes back first; then the signal does what it did before
+// (a sanitizer's report, the default action), delivered again once this
+// handler returns.
 extern "C" void RestoreAndRaise(int signal) {
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  sigaction(signal, &fallback, nullptr);
-  raise(signal);  // delivered, with the default action, once this handler returns
+  for (int i = 0; i < kSignalCount; ++i)
+    if (kEndingSignals[i] == signal) sigaction(signal, &gPrevious[i], nullptr);
+  raise(signal);
 }
 
 }  // namespace
 
 TTerminalGuard::TTerminalGuard(const termios& saved) {
-  static_assert(std::size(kEndingSignals) == kSignals);
   gSaved = saved;
   struct sigaction restore {};
   restore.sa_handler = RestoreAndRaise;
   sigemptyset(&restore.sa_mask);
   for (int signal : kEndingSignals) sigaddset(&restore.sa_mask, signal);
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    sigaction(kEndingSignals[i], nullptr, &Previous[i]);
-    if (Previous[i].sa_handler != SIG_IGN) sigaction(kEndingSignals[i], &restore, nullptr);
+  for (int i = 0; i < kSignalCount; ++i) {
+    sigaction(kEndingSignals[i], nullptr, &gPrevious[i]);
+    const bool ignored =
+        !(gPrevious[i].sa_flags & SA_SIGINFO) && gPrevious[i].sa_handler == SIG_IGN;
+    if (!ignored) sigaction(kEndingSignals[i], &restore, nullptr);
   }
 }
 
 TTerminalGuard::~TTerminalGuard() {
-  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
-    sigaction(kEndingSignals[i], &Previous[i], nullptr);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kEndingSignals[i], &gPrevious[i], nullptr);
 }
 
 }  // namespace korvel

@@ -8,20 +8,17 @@
 
 namespace korvel {
 
-// For its lifetime, SIGINT, SIGTERM, SIGHUP and SIGQUIT first put `saved`
-// back on standard input, then do what they would have done. A signal that
-// was ignored stays ignored (nohup's SIGHUP); the earlier handlers return
-// when the guard goes.
+// For its lifetime, every signal that would end korvel (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ, a crash ...) first puts
+// `saved` back on standard input, then does what it would have done. A
+// signal that was ignored stays ignored (nohup's SIGHUP); the earlier
+// handlers return when the guard goes. One guard at a time.
 class TTerminalGuard {
  public:
   explicit TTerminalGuard(const termios& saved);
   ~TTerminalGuard();
   TTerminalGuard(const TTerminalGuard&) = delete;
   TTerminalGuard& operator=(const TTerminalGuard&) = delete;
-
- private:
-  static constexpr int kSignals = 4;
-  struct sigaction Previous[kSignals] = {};
 };
 
 }  // namespace korvel

@@ -15,14 +15,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
 #include "Digest.h"
 #include "FileStore.h"
+#include "SessionPolicy.h"
 #include "TestStores.h"
 
 namespace korvel {
@@ -156,15 +159,17 @@ class TTerminalRun {
   void AnswerQueries() {
     static const std::pair<const char*, const char*> kQueries[] = {
         {"\x1b[c", "\x1b[?1;2c"},
+        {"\x1b[5n", "\x1b[0n"},
         {"\x1b]11;?\x07", "\x1b]11;rgb:0000/0000/0000\x07"},
         {"\x1b[6n", "\x1b[5;1R"}};
     for (const auto& [query, report] : kQueries)
       for (std::size_t at = Seen.find(query, Answered); at != std::string::npos;
            at = Seen.find(query, at + 1))
-        Type(report);
+        if (AnsweredAt.insert(at).second) Type(report);
     Answered = Seen.size() > 8 ? Seen.size() - 8 : 0;  // a query cut between two reads
   }
   std::size_t Answered = 0;
+  std::set<std::size_t> AnsweredAt;  // each query is answered once
 };
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
@@ -325,8 +330,8 @@ const TAttack kAttacks[] = {
        ASSERT_TRUE(run.Await("[korvel: Ctrl-G types the reply for bbs]"));
        run.Type(G);
      },
-     {std::string("\x1b[0m\x1b(B\x0f\r\n[korvel: Ctrl-G types the reply for bpq, prompt "
-                  "\"NODE:DB0ABC}\"]"),
+     {std::string(cli::kPlainText) +
+          "\r\n[korvel: Ctrl-G types the reply for bpq, prompt \"NODE:DB0ABC}\"]",
       "UNANSWERED"},
      {"GOT"}},
     {"AnEmptyPromptAnswersNoBanner",
@@ -413,13 +418,17 @@ TEST_F(KorvelSession, TheTerminalIsRestoredAfterSigtermAndTheWindowSizePassesOn)
   Sleep(100);
   run.Type("x\r");
   EXPECT_TRUE(run.Await("SIZE 33 99")) << run.Seen;
-  TTerminalRun waiting(Session({}, {"ask"}));
-  ASSERT_TRUE(waiting.Await("Welcome"));
-  ASSERT_TRUE(waiting.AwaitRaw());
-  kill(waiting.Pid, SIGTERM);
-  int status = waiting.Wait();
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  EXPECT_TRUE(waiting.AsBefore());
+  // Every signal that ends a program leaves the terminal as it was.
+  for (int signal : {SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
+    SCOPED_TRACE(strsignal(signal));
+    TTerminalRun waiting(Session({}, {"ask"}));
+    ASSERT_TRUE(waiting.Await("Welcome"));
+    ASSERT_TRUE(waiting.AwaitRaw());
+    kill(waiting.Pid, signal);
+    int status = waiting.Wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_TRUE(waiting.AsBefore());
+  }
 }
 
 // The log holds the received text only: never a reply korvel typed, not
@@ -466,6 +475,24 @@ TEST_F(KorvelSession, TheLogHoldsTheReceivedTextSafely) {
   EXPECT_TRUE(linked.Await("cannot open the log " + link + " (it is a symbolic link)"));
   EXPECT_EQ(ExitCode(linked.Wait()), 1);
   EXPECT_EQ(test::ReadFileBytes(target), "keep\n");
+
+  // A file with another name, or another owner, is one someone else may read.
+  const std::string hard = Dir + "/hard.log", owned = Dir + "/owned.log";
+  ASSERT_EQ(::link(target.c_str(), hard.c_str()), 0);
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {hard, "it has other names (hard links)"}};
+  if (geteuid() == 0) {
+    std::ofstream(owned) << "keep\n";
+    ASSERT_EQ(chown(owned.c_str(), 65534, 65534), 0);
+    refused.push_back({owned, "it belongs to another user, who could read it"});
+  }
+  for (const auto& [path, why] : refused) {
+    TTerminalRun run(Session({"--log", path}, {"md5"}));
+    ASSERT_TRUE(run.Started());
+    EXPECT_TRUE(run.Await("the log " + path + " is refused (" + why + ")")) << run.Seen;
+    EXPECT_EQ(ExitCode(run.Wait()), 1);
+    EXPECT_EQ(test::ReadFileBytes(path), "keep\n");
+  }
 }
 
 // The password and the replies stay out of core dumps, and a reply korvel

@@ -44,6 +44,7 @@ struct TPolicyCase {
   std::vector<TEvent> Events;
   std::string ToConnection;  // all that went into the connection
   int Offers;                // status lines offering a reply (drawn again counts)
+  int64_t SyncMs = 0;        // 0: a terminal that answers no status question
 };
 
 void PrintTo(const TPolicyCase& c, std::ostream* out) { *out << c.Name; }
@@ -60,9 +61,10 @@ TEST_P(Policy, TypesOnlyWhatTheOperatorAskedForOrAccepted) {
   const TPolicyCase& c = GetParam();
   TSessionSettings settings;  // quiet 400, lapse 60000, asked 30000, shown 500, 2 free
   settings.Auto = c.Auto;
+  settings.SyncMs = c.SyncMs;
   TSessionPolicy policy(settings, FakeAnswer);
   TSessionOutput out;
-  policy.Start(0);
+  policy.Start(0, out);
   for (const TEvent& e : c.Events) {
     if (e.Kind == 'r') policy.Received(e.Text, e.At, out);
     if (e.Kind == 't') policy.Typed(e.Text, e.At, out);
@@ -91,6 +93,50 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     {{0, 'r', "CH:a\r\n"}, {499, 't', G}, {700, 't', G}},
                     kReplyA,
+                    1},
+        // The terminal says when it has shown the offer: its answer to
+        // korvel's status question after the drawing.
+        TPolicyCase{"TheKeyCountsFromTheTerminalsAnswer",
+                    false,
+                    {{0, 't', "\x1b[0n"},
+                     {10, 'r', "CH:a\r\n"},
+                     {600, 't', G},
+                     {700, 't', "\x1b[0n"},
+                     {1100, 't', G},
+                     {1200, 't', G}},
+                    kReplyA,
+                    1,
+                    2000},
+        TPolicyCase{"TheFarEndsStatusQuestionGetsItsAnswer",
+                    false,
+                    {{0, 't', "\x1b[0n"},
+                     {5, 'r', "\x1b[5"},
+                     {6, 'r', "n"},
+                     {10, 'r', "CH:a\r\n"},
+                     {100, 't', "\x1b[0n"},
+                     {1000, 't', "\x1b[0n"},
+                     {1200, 't', G}},
+                    "\x1b[0n",
+                    1,
+                    2000},
+        TPolicyCase{"ATerminalThatNeverAnswersCountsFromTheDrawing",
+                    false,
+                    {{0, 'r', "CH:a\r\n"}, {1900, 't', G}, {2000, 't', G}},
+                    kReplyA,
+                    1,
+                    2000},
+        TPolicyCase{"EightBitReportsAreNoTyping",
+                    true,
+                    {{31000, 't',
+                      "\x9b?64;1c\x9d"
+                      "11;rgb:0/0/0\x07"},
+                     {31100, 't',
+                      "\x9b"
+                      "0n"},
+                     {31200, 'r', "CH:a\r\n"}},
+                    "\x9b?64;1c\x9d"
+                    "11;rgb:0/0/0\x07\x9b"
+                    "0n",
                     1},
         TPolicyCase{"LineEndsAfterTheOfferDoNotCoverIt",
                     false,
@@ -256,9 +302,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Policy, NextDueIsTheQuietTimeThenTheLapse) {
-  TSessionPolicy policy({}, FakeAnswer);
+  TSessionSettings settings;
+  settings.SyncMs = 0;
+  TSessionPolicy policy(settings, FakeAnswer);
   TSessionOutput out;
-  policy.Start(0);
+  policy.Start(0, out);
   EXPECT_EQ(policy.NextDue(), -1);
   policy.Received("Password CH:a! : ", 100, out);
   EXPECT_EQ(policy.NextDue(), 500);
@@ -292,6 +340,13 @@ TEST(OperatorInput, SortsKeysReportsAndTyping) {
       {{"\x1b", "[B"}, "kkk"},
       {{"\x1bOP"}, "kkk"},
       {{"\x1b[200~p\x1b[201~"}, "rrrrrrdrrrrrr"},
+      {{"\x9b"
+        "5;1R"
+        "\xc5\x9b"},
+       "rrrrrdd"},  // 8-bit CSI; an s acute in UTF-8
+      {{"\xc3\xb6\x9d"
+        "0;t\x9c"},
+       "ddrrrrr"},  // o umlaut, then an 8-bit OSC
   };
   for (const auto& c : cases) {
     TOperatorInput input;
@@ -330,6 +385,9 @@ TEST(SessionLog, LeavesOutTheRepliesAndEscapesControls) {
   EXPECT_EQ(log.Add("cde\r\nyou typed: ABCDE!\rx"),
             std::string(TSessionLog::kMark) + "\nyou typed: " + TSessionLog::kMark + "!\n");
   EXPECT_EQ(log.Add("\x1b]52;c;YQ==\x07\tz\n"), "x\\x1B]52;c;YQ==\\x07\\tz\n");
+  // A far end that echoes the reply with invisible bytes between its letters.
+  EXPECT_EQ(log.Add("<a\x1b[1mB\x07\x1b]0;t\x07" "cd\x1b(Be>\r\n"),
+            "<" + std::string(TSessionLog::kMark) + ">\n");
   // A line without an end is written in parts, none of which cuts a reply.
   const std::size_t part = TSessionLog::kPartLimit;
   EXPECT_EQ(log.Add(std::string(part - 2, 'y') + "abcde" + std::string(part - 3, 'y')),
