@@ -94,6 +94,21 @@ void TSessionPolicy::NoteQuestions(std::string_view text) {
   Wipe(joint, sizeof joint);
 }
 
+// Whether a report read so far may still become ESC [ digits n.
+bool TSessionPolicy::MayBeStatusAnswer(const std::string& r) {
+  std::size_t from = 0;
+  if (!r.empty() && static_cast<unsigned char>(r[0]) == 0x9B)
+    from = 1;
+  else if (r == "\x1b" || r.rfind("\x1b[", 0) == 0)
+    from = std::min<std::size_t>(r.size(), 2);
+  else
+    return false;
+  if (r.size() > 16) return false;
+  for (std::size_t i = from; i < r.size(); ++i)
+    if (!IsDigit(r[i])) return false;
+  return true;
+}
+
 void TSessionPolicy::Report(int64_t now, TSessionOutput& out) {
   // ESC [ Ps n (or CSI Ps n in one byte): the answer to a status question.
   const std::string& r = ReportHeld;
@@ -289,7 +304,14 @@ void TSessionPolicy::Typed(std::string_view keys, int64_t now, TSessionOutput& o
         break;
       case TInputKind::Report:
         ReportHeld += b.Byte;
-        if (b.Ends) Report(now, out);
+        if (b.Ends) {
+          Report(now, out);
+        } else if (!MayBeStatusAnswer(ReportHeld)) {
+          // Only an answer to a status question waits for its end; other
+          // reports and strings go on at once.
+          out.ToConnection += ReportHeld;
+          ReportHeld.clear();
+        }
         break;
     }
   }

@@ -171,6 +171,7 @@ class TSessionPolicy {
   void NoteQuestions(std::string_view text);
   // A report the terminal sent whole: korvel's answer, or the far end's.
   void Report(int64_t now, TSessionOutput& out);
+  static bool MayBeStatusAnswer(const std::string& report);
   // Whether the terminal answers korvel's questions (after SyncMs, a
   // terminal that has not is taken for one that never does).
   bool TerminalAnswers(int64_t now);

@@ -119,6 +119,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "\x1b[0n",
                     1,
                     2000},
+        // Only what may be an answer to a status question waits for its end.
+        TPolicyCase{"OtherReportsPassAtOnce",
+                    false,
+                    {{0, 't', "\x1b]11;rgb:0/0/0"}, {1, 't', "\x1b[12"}},
+                    "\x1b]11;rgb:0/0/0\x1b[12",
+                    0},
         TPolicyCase{"ATerminalThatNeverAnswersCountsFromTheDrawing",
                     false,
                     {{0, 'r', "CH:a\r\n"}, {1900, 't', G}, {2000, 't', G}},
