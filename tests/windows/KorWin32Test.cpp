@@ -2,6 +2,7 @@
 // passwords in the prefix's registry.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -525,7 +526,8 @@ TEST(KorHelpPages, EveryTopicsPageIsBesideKorAndReachesItsSection) {
 }
 
 // Opening an .html file runs a command of the test's instead of a browser:
-// it writes the file's name into a file of its own.
+// it writes the file's name into a file of its own, in UTF-16 (cmd /u), so
+// that a name in any letters comes across whole.
 class OpenedPages {
  public:
   OpenedPages() {
@@ -538,7 +540,7 @@ class OpenedPages {
     HadType = RegQueryValueA(HKEY_CLASSES_ROOT, ".html", old, &size) == ERROR_SUCCESS;
     OldType = old;
     Set(".html", kClass);
-    Set(std::string(kClass) + "\\shell\\open\\command", "cmd.exe /c echo %1>\"" + Record + "\"");
+    Set(std::string(kClass) + "\\shell\\open\\command", "cmd.exe /u /c echo %1>\"" + Record + "\"");
   }
   ~OpenedPages() {
     if (HadType)
@@ -549,16 +551,18 @@ class OpenedPages {
     DeleteFileA(Record.c_str());
   }
   // The page opened since the last call, waiting up to ten seconds.
-  std::string Next() {
+  std::wstring Next() {
     for (int i = 0; i < 500; ++i) {
-      std::string text = FileText(Record);
-      if (!text.empty() && text.back() == '\n') {
+      const std::string bytes = FileText(Record);
+      std::wstring text(bytes.size() / 2, L'\0');
+      std::memcpy(text.data(), bytes.data(), text.size() * 2);
+      if (!text.empty() && text.back() == L'\n') {
         DeleteFileA(Record.c_str());
-        return text.substr(0, text.find_last_not_of(" \r\n") + 1);
+        return text.substr(0, text.find_last_not_of(L" \r\n") + 1);
       }
       Sleep(20);
     }
-    return "<nothing opened>";
+    return L"<nothing opened>";
   }
 
  private:
@@ -571,6 +575,8 @@ class OpenedPages {
   std::string OldType, Record;
 };
 
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
 // WinHelp is gone from Windows 10 and 11 (and Wine reports 10): Help opens
 // the contents page, the configuration dialog's Help its topic's page.
 TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
@@ -579,17 +585,112 @@ TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
   HWND main = WaitMain();
   ASSERT_TRUE(main);
   PostMessageA(main, WM_SYSCOMMAND, IDM_HELP, 0);
-  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor.html");
+  EXPECT_EQ(opened.Next(), Wide(ProgramDir() + "\\kor.html"));
   PostMessageA(main, WM_SYSCOMMAND, IDM_CONFIGURE, 0);
   HWND config = WaitForDialog("KOR Configuration");
   ASSERT_TRUE(config);
   Click(config, IDC_CONFIG_HELP);
-  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor-100.html");
+  EXPECT_EQ(opened.Next(), Wide(ProgramDir() + "\\kor-100.html"));
   EXPECT_TRUE(IsWindowVisible(config));  // the dialog stays open
   Click(config, IDCANCEL);
   WaitGone(config);
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
+}
+
+// KOR.EXE, ZORVA.DLL and the help pages copied into a folder of the given
+// name in the temporary folder; the folder goes with the object.
+class TCopiedKor {
+ public:
+  explicit TCopiedKor(const std::wstring& name) {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    Folder = std::wstring(temp) + name;
+    CreateDirectoryW(Folder.c_str(), nullptr);
+    for (const wchar_t* file : kFiles)
+      CopyFileW((Wide(ProgramDir()) + L"\\" + file).c_str(), (Folder + L"\\" + file).c_str(),
+                FALSE);
+  }
+  ~TCopiedKor() {
+    if (Process.hProcess) {
+      TerminateProcess(Process.hProcess, 137);
+      Wait();
+    }
+    for (const wchar_t* file : kFiles) DeleteFileW((Folder + L"\\" + file).c_str());
+    RemoveDirectoryW(Folder.c_str());
+  }
+  // Starts the copy with -q, from the temporary folder (where no ZORVA.DLL is).
+  bool Start() {
+    std::wstring line = L"\"" + Folder + L"\\KOR.EXE\" -q";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        (Folder + L"\\..").c_str(), &startup, &Process))
+      return false;
+    CloseHandle(Process.hThread);
+    return true;
+  }
+  int Wait() {
+    DWORD code = 1;
+    WaitForSingleObject(Process.hProcess, 20000);
+    GetExitCodeProcess(Process.hProcess, &code);
+    CloseHandle(Process.hProcess);
+    Process.hProcess = nullptr;
+    return static_cast<int>(code);
+  }
+  // The file a module of the process was loaded from.
+  std::wstring Module(const wchar_t* name) const {
+    std::wstring path;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, Process.dwProcessId);
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32FirstW(snapshot, &module); more && path.empty();
+         more = Module32NextW(snapshot, &module))
+      if (lstrcmpiW(module.szModule, name) == 0) path = module.szExePath;
+    CloseHandle(snapshot);
+    return path;
+  }
+
+  std::wstring Folder;
+
+ private:
+  static constexpr const wchar_t* kFiles[] = {L"KOR.EXE",      L"ZORVA.DLL",    L"kor.html",
+                                              L"kor-100.html", L"kor-101.html", L"kor-102.html"};
+  PROCESS_INFORMATION Process{};
+};
+
+// Folders named in letters the ANSI code page lacks: Cyrillic, and a Polish
+// letter that a Western code page turns into a look-alike (Lukasz, a folder
+// that does not exist). KOR loads ZORVA.DLL from its own folder there,
+// answers, and Help opens the page beside it.
+TEST_F(Kor, AnswersAndHelpsInAFolderTheAnsiCodePageCannotName) {
+  StoreClientPassword("BBS>", "secret", kMD5);
+  OpenedPages opened;
+  for (const wchar_t* name : {L"\u041f\u0451\u0442\u0440", L"\u0141ukasz"}) {
+    SCOPED_TRACE(name == std::wstring(L"\u0141ukasz") ? "Lukasz" : "Pyotr");
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lost);
+    ASSERT_TRUE(lost) << "the ANSI code page holds the name: the case would show nothing";
+    TCopiedKor kor(name);
+    ASSERT_TRUE(kor.Start());
+    HWND main = WaitMain();
+    ASSERT_TRUE(main);
+    PostMessageA(main, WM_SYSCOMMAND, IDM_HELP, 0);
+    EXPECT_EQ(opened.Next(), kor.Folder + L"\\kor.html");
+    Type(main, "BBS> Login <  x9q2  >");
+    Key(main, '\r');
+    HWND result = WaitForDialog("Result");
+    if (!result) {
+      ADD_FAILURE() << "no reply: ZORVA.DLL was not loaded";
+      continue;
+    }
+    EXPECT_EQ(StaticTexts(result), TMD5Digest("x9q2secret").HexDigest());
+    Click(result, IDOK);
+    WaitGone(result);
+    EXPECT_EQ(kor.Module(L"ZORVA.DLL"), kor.Folder + L"\\ZORVA.DLL");
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kor.Wait(), 0);
+  }
 }
 
 HWND WaitForSplash() {

@@ -6,6 +6,7 @@
 
 #include "CaptionFont.h"
 #include "Clipboard.h"
+#include "CodePage.h"
 #include "ConfigDialog.h"
 #include "KorHelp.h"
 #include "zorva.h"
@@ -25,27 +26,37 @@ int ComboHeight() { return 6 * (GetSystemMetrics(SM_CYCAPTION) + 2); }
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
-// The folder of KOR.EXE, with its closing backslash.
-std::string ProgramFolder() {
-  char path[MAX_PATH] = "";
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return "";
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of("\\/") + 1);
+// The folder of KOR.EXE, with its closing backslash; empty when Windows does
+// not tell. In UTF-16: the ANSI call turns letters that the ANSI code page
+// lacks into ?s or look-alikes (a Cyrillic folder name, a Polish one under a
+// Western code page), which name no folder.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return L"";
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    if (path.size() >= 32768) return L"";  // no path is longer
+    path.resize(path.size() * 2);          // cut short: try a longer buffer
+  }
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-bool IsFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool IsFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // A DLL of the system folder (never one of that name beside KOR.EXE); null
 // when it cannot be loaded.
-HMODULE SystemLibrary(const char* name) {
-  char folder[MAX_PATH] = "";
-  UINT length = GetSystemDirectoryA(folder, sizeof folder);
-  if (length == 0 || length >= sizeof folder) return nullptr;
-  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+HMODULE SystemLibrary(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = L"";
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str());
 }
 
 template <class Function>
@@ -54,51 +65,52 @@ Function LibraryFunction(HMODULE library, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(function));
 }
 
-// ShellExecuteA, which opens the HTML help, or null. shell32.dll and ole32.dll
+// ShellExecuteW, which opens the HTML help, or null. shell32.dll and ole32.dll
 // and the DLLs they bring are loaded here, at the first help, rather than with
 // KOR.EXE: KOR's start does not wait for them. ShellExecute may hand the file
 // to shell extensions that are COM objects, so the thread becomes a
 // single-threaded apartment first, as Microsoft asks of its callers; it stays
 // one until the program ends.
-using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 TShellExecute ShellExecuteFunction() {
   static const TShellExecute function = [] {
     using TCoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
     if (const auto enter =
-            LibraryFunction<TCoInitializeEx>(SystemLibrary("ole32.dll"), "CoInitializeEx"))
+            LibraryFunction<TCoInitializeEx>(SystemLibrary(L"ole32.dll"), "CoInitializeEx"))
       enter(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    return LibraryFunction<TShellExecute>(SystemLibrary("shell32.dll"), "ShellExecuteA");
+    return LibraryFunction<TShellExecute>(SystemLibrary(L"shell32.dll"), "ShellExecuteW");
   }();
   return function;
 }
 
 // Shows help on a topic (kHelpContents: the contents) for an owner window.
-// The help file of the settings is looked for as named and, a bare name,
-// beside KOR.EXE. GetVersion's major version: Windows reports at least 6
-// from Vista on, with or without the manifest's supportedOS entries.
+// The help file of the settings (ANSI text, as the registry keeps it) is
+// looked for as named and, a bare name, beside KOR.EXE. GetVersion's major
+// version: Windows reports at least 6 from Vista on, with or without the
+// manifest's supportedOS entries.
 void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
-  std::string file = helpFile;
+  std::wstring file = Widen(helpFile, CP_ACP);
   bool found = IsFile(file);
-  if (!found && file.find_first_of(":\\/") == std::string::npos) {
-    file = ProgramFolder() + helpFile;
+  if (!found && helpFile.find_first_of(":\\/") == std::string::npos) {
+    file = ProgramFolder() + file;
     found = IsFile(file);
   }
   const THelpChoice choice = ChooseHelp(topic, LOBYTE(LOWORD(GetVersion())), found);
   if (choice.WinHelp) {
     if (topic == kHelpContents)
-      WinHelpA(owner, file.c_str(), HELP_CONTENTS, 0);
+      WinHelpW(owner, file.c_str(), HELP_CONTENTS, 0);
     else
-      WinHelpA(owner, file.c_str(), HELP_CONTEXT, topic);
+      WinHelpW(owner, file.c_str(), HELP_CONTEXT, topic);
     return;
   }
-  const std::string page = ProgramFolder() + choice.Page;
+  const std::wstring page = ProgramFolder() + Widen(choice.Page, CP_ACP);
   const auto open = ShellExecuteFunction();
   INT_PTR opened = open ? reinterpret_cast<INT_PTR>(
-                              open(owner, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
+                              open(owner, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
                         : 0;
   if (opened <= 32) {  // no browser, or the page is missing
-    const std::string text = "The help page " + page + " cannot be opened.";
-    MessageBoxA(owner, text.c_str(), "Help", MB_OK | MB_ICONEXCLAMATION);
+    const std::wstring text = L"The help page " + page + L" cannot be opened.";
+    MessageBoxW(owner, text.c_str(), L"Help", MB_OK | MB_ICONEXCLAMATION);
   }
 }
 
@@ -110,13 +122,8 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
 FARPROC ZorvaFunction(HWND owner, const char* name) {
   static HMODULE library = nullptr;
   if (!library) {
-    char path[MAX_PATH] = "";
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string file(path, length < sizeof path ? length : 0);
-    if (std::size_t slash = file.find_last_of("\\/"); slash != std::string::npos) {
-      file.resize(slash + 1);
-      library = LoadLibraryA((file + "ZORVA.DLL").c_str());
-    }
+    if (const std::wstring folder = ProgramFolder(); !folder.empty())
+      library = LoadLibraryW((folder + L"ZORVA.DLL").c_str());
   }
   FARPROC function = library ? GetProcAddress(library, name) : nullptr;
   if (!function) {
