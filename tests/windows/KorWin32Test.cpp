@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "CaptionFont.h"
 #include "Digest.h"
@@ -97,6 +99,61 @@ class Kor : public ::testing::Test {
       CloseClipboard();
     }
   }
+};
+
+// Whether KOR's window is the foreground window with the keyboard focus in
+// its input, so that what the operator types goes there.
+bool TypingGoesToTheInput(HWND main) {
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
+  return GetForegroundWindow() == main &&
+         thread.hwndFocus == FindWindowExA(FindWindowExA(main, nullptr, "ComboBox", nullptr),
+                                           nullptr, "Edit", nullptr);
+}
+
+// The same within five seconds: Wine on an X server without a window
+// manager waits two seconds for the server when it hides a window with a
+// caption (a message box), before it activates the next one.
+bool TypingGoesToTheInputSoon(HWND main) {
+  for (int i = 0; i < 250 && !TypingGoesToTheInput(main); ++i) Sleep(20);
+  return TypingGoesToTheInput(main);
+}
+
+// A window of the test's, standing for the program the operator works in:
+// the foreground window until KOR takes it. Its own thread answers the
+// messages that Windows sends it as it loses the activation, as a program's
+// does; a window nobody answers makes Wine wait seconds for it.
+class TOtherProgram {
+ public:
+  TOtherProgram() {
+    std::promise<HWND> made;
+    Thread = std::thread([&made] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = DefWindowProcA;
+      wc.lpszClassName = "KorvelOtherProgram";
+      RegisterClassA(&wc);
+      HWND window = CreateWindowExA(0, wc.lpszClassName, "the operator's program",
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+      made.set_value(window);
+      MSG message;
+      while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+      DestroyWindow(window);
+    });
+    Window = made.get_future().get();
+    TakeTheForeground();
+  }
+  ~TOtherProgram() {
+    PostMessageA(Window, WM_QUIT, 0, 0);
+    Thread.join();
+  }
+  void TakeTheForeground() { SetForegroundWindow(Window); }
+
+  HWND Window;
+
+ private:
+  std::thread Thread;
 };
 
 TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
@@ -214,20 +271,14 @@ TEST_F(Kor, ASecondStartBringsTheFirstForwardAndTouchesNothing) {
   EXPECT_TRUE(KorKeyExists());  // the first copy stores its settings at its end
 }
 
-// A hot key that another window owns is reported once, before the window
-// shows. Wine's WM_SETHOTKEY answers 0 for every window, so there the box
-// says "invalid HWND"; the box, its caption and the program going on are the
-// same for each answer.
+// A hot key that another window owns is reported once, over the window.
+// Wine's WM_SETHOTKEY answers 0 for every window, so there the box says
+// "invalid HWND"; the box, its caption and the program going on are the same
+// for each answer.
 TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
   const WORD code = MAKEWORD('K', 2 | 4);  // control and alt
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "KorvelHotKeyOwner";
-  RegisterClassA(&wc);
-  HWND other =
-      CreateWindowExA(0, wc.lpszClassName, "hot key owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                      100, 50, nullptr, nullptr, nullptr, nullptr);
-  LRESULT answer = SendMessageA(other, WM_SETHOTKEY, code, 0);
+  TOtherProgram other;
+  LRESULT answer = SendMessageA(other.Window, WM_SETHOTKEY, code, 0);
   const char* expected = HotKeyProblem(answer == 1 ? 2 : static_cast<long>(answer));
   ASSERT_TRUE(expected);
   TKorSettings settings;
@@ -238,14 +289,16 @@ TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
   HWND box = WaitForDialog("HOTKEY!");
   ASSERT_TRUE(box);
   EXPECT_EQ(StaticTexts(box), expected);
-  Click(box, IDOK);
-  HWND main = WaitMain();
+  HWND main = WaitMain();  // the box stands over the window
   ASSERT_TRUE(main);
+  Click(box, IDOK);
   WaitGone(box);
-  EXPECT_EQ(FindWindowA("#32770", "HOTKEY!"), nullptr);  // once, not tried again
+  Sleep(200);
+  HWND again = FindWindowA("#32770", "HOTKEY!");
+  EXPECT_FALSE(again && IsWindowVisible(again));  // once, not tried again
+  EXPECT_TRUE(TypingGoesToTheInputSoon(main));    // the box gave the window its activation back
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
-  DestroyWindow(other);
 }
 
 TEST_F(Kor, WithoutAHotKeyNothingIsAssignedOrSaid) {
@@ -700,17 +753,6 @@ HWND WaitForSplash() {
     Sleep(10);
   }
   return nullptr;
-}
-
-// Whether KOR's window is the foreground window with the keyboard focus in
-// its input, so that what the operator types goes there.
-bool TypingGoesToTheInput(HWND main) {
-  GUITHREADINFO thread{};
-  thread.cbSize = sizeof thread;
-  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
-  return GetForegroundWindow() == main &&
-         thread.hwndFocus == FindWindowExA(FindWindowExA(main, nullptr, "ComboBox", nullptr),
-                                           nullptr, "Edit", nullptr);
 }
 
 TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {

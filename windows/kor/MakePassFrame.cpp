@@ -232,28 +232,10 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
                            nullptr, instance, this);
   if (!Window) return false;
   SetupWindow();
-  ShowWindow(Window, SW_SHOWNORMAL);
-  UpdateWindow(Window);
-  // The operator's typing goes to the input. Closing, the splash hands the
-  // activation to the hidden window before the input exists (the focus then
-  // goes nowhere, and showing an active window does not set it again) or to
-  // another program's window.
-  SetForegroundWindow(Window);
-  SetFocus(Input->Edit());
   return true;
 }
 
 void TMakePassFrame::SetupWindow() {
-  // The splash comes first: the input does not exist yet, the window is not shown.
-  if (!NoSplash) {
-    // Started by the operator, KOR may take the foreground now; this keeps
-    // that right past the splash (until the operator's input goes to another
-    // program), since closing the splash may hand the activation elsewhere
-    // while the window is still hidden.
-    AllowSetForegroundWindow(GetCurrentProcessId());
-    TSplashDialog splash(TWindow{Window});
-    splash.Execute();
-  }
   Input->Create(Window, kWidth, ComboHeight());
   SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
   SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
@@ -273,6 +255,16 @@ void TMakePassFrame::SetupWindow() {
   SetWindowPos(Window, nullptr, window.left, window.top, Width(window),
                Height(combo) + CaptionPixels(), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 
+  // The splash, while the window is complete but hidden. Closing, it hands
+  // the activation to the window.
+  if (!NoSplash) {
+    TSplashDialog splash(TWindow{Window}, [this] { ShowAndActivate(); });
+    splash.Execute();
+  }
+  ShowAndActivate();
+
+  // A box about the hot key stands over the window and gives the activation
+  // back to it when it closes.
   if (HotKey != 0) {
     LRESULT answer = SendMessageA(Window, WM_SETHOTKEY, HotKey, 0);
     if (const char* problem = HotKeyProblem(static_cast<long>(answer))) {
@@ -280,6 +272,25 @@ void TMakePassFrame::SetupWindow() {
       MessageBoxA(Window, problem, "HOTKEY!", MB_OK);
     }
   }
+}
+
+// Windows lets a program set the foreground window while it is the
+// foreground program itself, or when the foreground program started it (and
+// in a few other cases). So the window is shown and activated while the
+// splash, KOR's own window, is still the active one: destroyed first, the
+// splash would let Windows pass the activation to another program's window,
+// and Windows refuses to give it back once the operator has given input to
+// another program. Where the operator has moved to another program during
+// the splash, the window shows without taking their typing, and Windows
+// flashes its taskbar button.
+void TMakePassFrame::ShowAndActivate() {
+  if (Shown) return;
+  Shown = true;
+  EnableWindow(Window, TRUE);  // disabled while the splash runs: it is the splash's owner
+  ShowWindow(Window, SW_SHOWNORMAL);
+  UpdateWindow(Window);
+  SetForegroundWindow(Window);
+  SetFocus(Input->Edit());  // the operator's typing goes to the input
 }
 
 LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wParam,

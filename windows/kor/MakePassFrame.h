@@ -60,7 +60,8 @@ class TMakePassFrame {
   // frame calls it when Windows ends the session with KOR still open.
   TMakePassFrame(TKorSettings& settings, bool noSplash, std::function<void()> saveSettings = {});
   ~TMakePassFrame();
-  // Creates the window, sets it up (menu items, height, hot key) and shows it.
+  // Creates the window, sets it up (input, menu items, height), shows the
+  // splash, shows the window and assigns the hot key.
   bool Create(HINSTANCE instance, HICON icon);
   HWND Handle() const { return Window; }
 
@@ -68,6 +69,7 @@ class TMakePassFrame {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   void SetupWindow();
+  void ShowAndActivate();
   void EvSysCommand(WPARAM command, LPARAM point);
   void EvMenuIdle(WPARAM source);
   void CmConfigure();
@@ -89,6 +91,7 @@ class TMakePassFrame {
   std::function<void()> SaveSettings;
   uint16_t HotKey;
   bool HelpOnMenu = false;
+  bool Shown = false;
   std::unique_ptr<TComboEdit> Input;
   HWND Window = nullptr;
   HICON Icon = nullptr;
