@@ -18,6 +18,7 @@
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
 #include "Records.h"
+#include "RunningCopy.h"
 #include "ReplyFlow.h"
 #include "TestStores.h"
 #include "KorResources.h"
@@ -256,19 +257,73 @@ TEST_F(Kor, EndingTheSessionSavesTheSettings) {
   kor->Wait();
 }
 
+// The operator starts KOR again to get at the running bar, minimized or
+// behind the program they work in: it comes to the front with the focus in
+// its input, and the second copy ends without touching the settings.
 TEST_F(Kor, ASecondStartBringsTheFirstForwardAndTouchesNothing) {
   auto first = Start();
   HWND main = WaitMain();
   ASSERT_TRUE(main);
-  ShowWindow(main, SW_MINIMIZE);
-  ClearCalvek();
-  auto second = Start();
-  EXPECT_EQ(second->Wait(), 0);
-  EXPECT_FALSE(IsIconic(main));
-  EXPECT_FALSE(KorKeyExists());
+  TOtherProgram other;
+  for (bool minimized : {true, false}) {
+    SCOPED_TRACE(minimized ? "minimized" : "behind another program");
+    other.TakeTheForeground();
+    if (minimized) ShowWindow(main, SW_MINIMIZE);
+    ASSERT_NE(GetForegroundWindow(), main);
+    ClearCalvek();
+    auto second = Start();
+    EXPECT_EQ(second->Wait(), 0);
+    EXPECT_TRUE(TypingGoesToTheInputSoon(main));
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_FALSE(KorKeyExists());
+  }
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(first->Wait(), 0);
   EXPECT_TRUE(KorKeyExists());  // the first copy stores its settings at its end
+}
+
+// The stand-in for AllowSetForegroundWindow: which process it was given, and
+// whether the running copy's window was still minimized then (not yet asked
+// forward).
+HWND RunningWindow = nullptr;
+std::vector<std::string> Allowed;
+BOOL WINAPI RecordAllowed(DWORD process) {
+  Allowed.push_back(std::to_string(process) + (IsIconic(RunningWindow) ? " first" : " late"));
+  return TRUE;
+}
+
+// A second start hands the right to the foreground to the running copy's
+// process (KOR's, not its own) before it asks the copy forward, and shows the
+// window of a copy that does not answer (an older KOR) itself.
+TEST_F(Kor, ASecondStartHandsTheRunningCopyTheForegroundFirst) {
+  auto first = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "KorvelOlderKor";
+  RegisterClassA(&wc);
+  HWND older = CreateWindowExA(0, wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 40,
+                               nullptr, nullptr, nullptr, nullptr);
+  for (HWND running : {main, older}) {
+    SCOPED_TRACE(running == main ? "KOR" : "an older KOR");
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    ShowWindow(running, SW_MINIMIZE);
+    RunningWindow = running;
+    Allowed.clear();
+    BringRunningCopyForward(running, RecordAllowed);
+    EXPECT_EQ(Allowed, std::vector<std::string>{std::to_string(process) + " first"});
+    for (int i = 0; i < 100 && IsIconic(running); ++i) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(20);
+    }
+    EXPECT_FALSE(IsIconic(running));
+  }
+  DestroyWindow(older);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first->Wait(), 0);
 }
 
 // A hot key that another window owns is reported once, over the window.

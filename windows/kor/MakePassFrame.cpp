@@ -9,6 +9,7 @@
 #include "CodePage.h"
 #include "ConfigDialog.h"
 #include "KorHelp.h"
+#include "RunningCopy.h"
 #include "zorva.h"
 
 namespace korvel {
@@ -293,6 +294,16 @@ void TMakePassFrame::ShowAndActivate() {
   SetFocus(Input->Edit());  // the operator's typing goes to the input
 }
 
+// A second start of KOR has handed this process the right to the foreground
+// and asks the window forward: in its normal state, in front, with the focus
+// in the input, or the dialog or box that stands over it in front. During
+// the splash the splash comes forward, and the window stays hidden.
+LRESULT TMakePassFrame::BringForward() {
+  if (Shown) ShowWindow(Window, SW_SHOWNORMAL);
+  SetForegroundWindow(GetLastActivePopup(Window));
+  return kBroughtForward;
+}
+
 LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
   if (message == WM_NCCREATE) {
@@ -307,6 +318,7 @@ LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == BringForwardMessage()) return BringForward();
   switch (message) {
     case WM_SYSCOMMAND: EvSysCommand(wParam, lParam); return 0;
     case WM_ENTERIDLE: EvMenuIdle(wParam); return DefWindowProcA(Window, message, wParam, lParam);

@@ -70,6 +70,7 @@ class TMakePassFrame {
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   void SetupWindow();
   void ShowAndActivate();
+  LRESULT BringForward();
   void EvSysCommand(WPARAM command, LPARAM point);
   void EvMenuIdle(WPARAM source);
   void CmConfigure();
