@@ -418,6 +418,82 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
   EXPECT_EQ(kor->Wait(), 0);
 }
 
+// The DPI of the programs started while the object lives, as the operator
+// sets 150 % or 200 %: Wine reads the prefix's LogPixels as a program
+// starts. The test's own process keeps the DPI it started with.
+class TLogPixels {
+ public:
+  explicit TLogPixels(DWORD dpi) {
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &Key, nullptr);
+    DWORD size = sizeof Old;
+    Had = RegQueryValueExA(Key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&Old),
+                           &size) == ERROR_SUCCESS;
+    RegSetValueExA(Key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  }
+  ~TLogPixels() {
+    if (Had)
+      RegSetValueExA(Key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Old),
+                     sizeof Old);
+    else
+      RegDeleteValueA(Key, "LogPixels");
+    RegCloseKey(Key);
+  }
+
+ private:
+  HKEY Key = nullptr;
+  DWORD Old = 0;
+  bool Had = false;
+};
+
+// How wide the system's message font writes the text at a DPI, measured here.
+int WidthInMessageFont(const std::string& text, int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HDC screen = GetDC(nullptr);
+  LOGFONTW font = metrics.lfMessageFont;  // at this process's DPI
+  font.lfHeight = MulDiv(font.lfHeight, dpi, GetDeviceCaps(screen, LOGPIXELSY));
+  HFONT made = CreateFontIndirectW(&font);
+  HGDIOBJ old = SelectObject(screen, made);
+  SIZE size{};
+  GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(screen, old);
+  DeleteObject(made);
+  ReleaseDC(nullptr, screen);
+  return size.cx;
+}
+
+// At 150 % and 200 % the bar grows with the DPI (its caption and list with
+// SM_CYCAPTION, as before), and the input writes in the system's message
+// font at that DPI, not in the System font, which does not grow. Wine
+// answers WM_GETFONT across processes with nothing, so the field's own
+// positions of the characters typed into it tell the font.
+TEST_F(Kor, TheBarGrowsWithTheDpiAndItsInputWritesInTheMessageFont) {
+  const std::string typed = "BBS> Login <x9q2> WMiil 0123";
+  for (const auto& [dpi, width] : {std::pair{96, 300}, {144, 450}, {192, 600}}) {
+    SCOPED_TRACE(dpi);
+    TLogPixels scaling(dpi);
+    auto kor = Start();
+    HWND main = WaitMain();
+    ASSERT_TRUE(main);
+    RECT window, combo;
+    GetWindowRect(main, &window);
+    GetWindowRect(Combo(main), &combo);
+    EXPECT_NEAR(window.right - window.left, width, 2);
+    EXPECT_NEAR(window.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, 2);
+    EXPECT_EQ(combo.right - combo.left, window.right - window.left);  // the input spans the bar
+    Type(main, typed);
+    const auto x = [&](std::size_t index) {
+      return static_cast<short>(LOWORD(SendMessageA(Edit(main), EM_POSFROMCHAR, index, 0)));
+    };
+    const int wanted = WidthInMessageFont(typed.substr(0, typed.size() - 1), dpi);
+    EXPECT_NEAR(x(typed.size() - 1) - x(0), wanted, 2 + wanted / 30);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kor->Wait(), 0);
+  }
+}
+
 // ---- the desktop dialogs ------------------------------------------------------
 
 TEST(KorResources, TheDialogsHoldTheirControlsInsideUnoverlappedInTabOrder) {

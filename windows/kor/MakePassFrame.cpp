@@ -16,13 +16,22 @@ namespace korvel {
 namespace {
 
 constexpr char kClassName[] = "KorvelMakePassFrame";
-constexpr int kWidth = 300;
+constexpr int kWidth = 300;  // at 96 DPI
 constexpr int kComboId = 1;
 constexpr int kComboEditId = 1001;
 constexpr DWORD kStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;  // 0x808A0000
 
-// The combo's height with its list dropped down.
-int ComboHeight() { return 6 * (GetSystemMetrics(SM_CYCAPTION) + 2); }
+// The DPI of the screen. KOR is system-DPI-aware (its manifest): Windows
+// gives it the DPI the session started with, the one GetDpiForWindow would
+// answer for its windows, and sizes SM_CYCAPTION and the system fonts for it.
+// The bar's own fixed sizes follow it. 96 when the screen does not say.
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  if (!screen) return 96;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
 
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
@@ -152,12 +161,16 @@ TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
         return answer ? answer(text, reply, length) : 0;
       }) {}
 
-void TComboEdit::Create(HWND parent, int width, int height) {
+void TComboEdit::Create(HWND parent, int width, int height, HFONT font) {
   // Unsorted: the history keeps the order of insertion, newest first.
   ComboWindow = CreateWindowExA(
       0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, -1,
       -1, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)),
       GetModuleHandleA(nullptr), nullptr);
+  // A child window outside a dialog starts in the System font, a bitmap font
+  // that does not grow with the DPI. The combo box hands the font on to its
+  // edit field and list and takes the field's height from it.
+  if (font) SendMessageA(ComboWindow, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // 255 with the terminating zero: at most 254 characters can be typed.
   SendMessageA(ComboWindow, CB_LIMITTEXT, 254, 0);
   EditWindow = GetDlgItem(ComboWindow, kComboEditId);
@@ -214,7 +227,11 @@ TMakePassFrame::TMakePassFrame(TKorSettings& settings, bool noSplash,
 
 TMakePassFrame::~TMakePassFrame() {
   if (Window) DestroyWindow(Window);
+  if (MessageFont) DeleteObject(MessageFont);
 }
+
+// The combo's height with its list dropped down.
+int TMakePassFrame::ComboHeight() const { return 6 * (GetSystemMetrics(SM_CYCAPTION) + Scaled(2)); }
 
 bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   Icon = icon;
@@ -227,17 +244,21 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
   DWORD exStyle = WS_EX_WINDOWEDGE | (Settings.Settings.TopmostWindow ? WS_EX_TOPMOST : 0);
-  int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
+  Dpi = ScreenDpi();
+  const int width = Scaled(kWidth);
+  int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int y = (GetSystemMetrics(SM_CYSCREEN) - ComboHeight()) / 2;
-  Window = CreateWindowExA(exStyle, kClassName, kMainTitle, kStyle, x, y, kWidth, 0, nullptr,
+  Window = CreateWindowExA(exStyle, kClassName, kMainTitle, kStyle, x, y, width, 0, nullptr,
                            nullptr, instance, this);
   if (!Window) return false;
+  const LOGFONTW font = MessageLogFont();
+  MessageFont = CreateFontIndirectW(&font);
   SetupWindow();
   return true;
 }
 
 void TMakePassFrame::SetupWindow() {
-  Input->Create(Window, kWidth, ComboHeight());
+  Input->Create(Window, Scaled(kWidth), ComboHeight(), MessageFont);
   SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
   SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
 
@@ -477,11 +498,11 @@ void TMakePassFrame::PaintCaption() {
   FillRect(dc, &caption, GetSysColorBrush(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
 
   RECT menu = SysMenuBox();
-  InflateRect(&menu, -1, -1);
+  InflateRect(&menu, -Scaled(1), -Scaled(1));
   if (Icon)
     DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
   RECT minimize = MinimizeBox();
-  InflateRect(&minimize, -1, -1);
+  InflateRect(&minimize, -Scaled(1), -Scaled(1));
   // A push-button face with a bar at its foot, drawn here rather than taken
   // from the caption-button font, which not every system has.
   DrawFrameControl(dc, &minimize, DFC_BUTTON, DFCS_BUTTONPUSH);
@@ -492,12 +513,12 @@ void TMakePassFrame::PaintCaption() {
 
   char title[128];
   GetWindowTextA(Window, title, sizeof title);
-  const LOGFONTA logFont = CaptionLogFont(Height(caption) - 2);
+  const LOGFONTA logFont = CaptionLogFont(Height(caption) - Scaled(2));
   HFONT font = CreateFontIndirectA(&logFont);
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
-  RECT text{menu.right + 4, caption.top, minimize.left - 2, caption.bottom};
+  RECT text{menu.right + Scaled(4), caption.top, minimize.left - Scaled(2), caption.bottom};
   DrawTextA(dc, title, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
   SelectObject(dc, old);
   DeleteObject(font);

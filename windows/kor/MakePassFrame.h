@@ -31,7 +31,8 @@ class TMakePassFrame;
 class TComboEdit final : public TInputView {
  public:
   TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings);
-  void Create(HWND parent, int width, int height);
+  // The combo box, in `font`, which the caller keeps while the window lives.
+  void Create(HWND parent, int width, int height, HFONT font);
   HWND Combo() const { return ComboWindow; }
   HWND Edit() const { return EditWindow; }
   void SetText(const std::string& text);
@@ -80,6 +81,10 @@ class TMakePassFrame {
   void PasteChallenge();
   bool HelpTopic(DWORD topic);  // when F1 asked for help on the item
 
+  // Pixels at 96 DPI (100 %) in pixels at the DPI KOR runs at.
+  int Scaled(int pixels) const { return MulDiv(pixels, Dpi, 96); }
+  int ComboHeight() const;
+
   // The tiny caption, drawn in the non-client area.
   int CaptionPixels() const;
   RECT CaptionRect() const;  // in window coordinates
@@ -95,7 +100,9 @@ class TMakePassFrame {
   bool Shown = false;
   std::unique_ptr<TComboEdit> Input;
   HWND Window = nullptr;
+  int Dpi = 96;
   HICON Icon = nullptr;
+  HFONT MessageFont = nullptr;
 };
 
 }  // namespace korvel
