@@ -561,6 +561,69 @@ TEST(KorResources, TheArtHasItsSizes) {
   FreeLibrary(kor);
 }
 
+// The size, bits per pixel and (for a bitmap) the alpha of the corner and the
+// centre of one image of an icon resource: a PNG (RGBA when its colour type
+// is 6) or a bitmap of colours and mask, bottom-up.
+struct TIconImage {
+  int Width = 0, Height = 0, Bits = 0, CornerAlpha = -1, CentreAlpha = -1;
+};
+TIconImage ReadIconImage(const BYTE* data, DWORD size) {
+  const auto dword = [&](DWORD at, bool bigEndian) {
+    DWORD v = 0;
+    for (int i = 0; i < 4; ++i) v |= DWORD{data[at + i]} << (bigEndian ? 24 - 8 * i : 8 * i);
+    return static_cast<int>(v);
+  };
+  if (size >= 26 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0)
+    return {dword(16, true), dword(20, true), data[25] == 6 ? 4 * data[24] : 0};
+  if (size < 40) return {};
+  TIconImage image{dword(4, false), dword(8, false) / 2, data[14] | data[15] << 8};
+  const auto alpha = [&](int x, int y) { return data[40 + 4 * (y * image.Width + x) + 3]; };
+  if (image.Bits == 32 && image.Width > 0 &&
+      size >= 40 + 4 * static_cast<DWORD>(image.Width * image.Height)) {
+    image.CornerAlpha = alpha(0, 0);
+    image.CentreAlpha = alpha(image.Width / 2, image.Height / 2);
+  }
+  return image;
+}
+
+// The programs' icon holds an image for each size Windows asks for from 100 %
+// to 200 % and for Explorer's large views, in 32-bit colour with alpha: a
+// transparent outside around an opaque picture.
+TEST(KorResources, TheProgramsIconComesInSixSizesWithAlpha) {
+  for (const char* program : {"KOR.EXE", "korvel.exe"}) {
+    SCOPED_TRACE(program);
+    HMODULE module =
+        LoadLibraryExA((ProgramDir() + "\\" + program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(IDI_KOR), MAKEINTRESOURCEA(14));
+    ASSERT_TRUE(group);
+    // A count at byte 4, then entries of 14 bytes: width, height (0: 256), the
+    // colour count, a reserved byte, planes, bits per pixel, size, the image's id.
+    const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    std::vector<int> sizes;
+    for (int i = 0; i < (directory[4] | directory[5] << 8); ++i) {
+      const BYTE* entry = directory + 6 + 14 * i;
+      const int size = entry[0] ? entry[0] : 256;
+      SCOPED_TRACE(size);
+      sizes.push_back(size);
+      HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(entry[12] | entry[13] << 8),
+                                  MAKEINTRESOURCEA(3));  // RT_ICON
+      ASSERT_TRUE(found);
+      const TIconImage image =
+          ReadIconImage(static_cast<const BYTE*>(LockResource(LoadResource(module, found))),
+                        SizeofResource(module, found));
+      EXPECT_EQ(entry[6] | entry[7] << 8, 32);
+      EXPECT_EQ(std::vector<int>({image.Width, image.Height, image.Bits}),
+                std::vector<int>({size, size, 32}));
+      if (size < 256) {  // the bitmaps; the 256-pixel image is a PNG
+        EXPECT_EQ(std::pair(image.CornerAlpha, image.CentreAlpha), std::pair(0, 255));
+      }
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 48, 256}));
+    FreeLibrary(module);
+  }
+}
+
 TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
   auto kor = Start();
   HWND main = WaitMain();

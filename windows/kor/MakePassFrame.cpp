@@ -33,6 +33,11 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
+HICON LoadIconSized(HINSTANCE instance, int size) {
+  return static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDI_KOR), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
@@ -227,6 +232,8 @@ TMakePassFrame::TMakePassFrame(TKorSettings& settings, bool noSplash,
 
 TMakePassFrame::~TMakePassFrame() {
   if (Window) DestroyWindow(Window);
+  if (SmallIcon) DestroyIcon(SmallIcon);
+  if (CaptionIcon) DestroyIcon(CaptionIcon);
   if (MessageFont) DeleteObject(MessageFont);
 }
 
@@ -251,6 +258,11 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   Window = CreateWindowExA(exStyle, kClassName, kMainTitle, kStyle, x, y, width, 0, nullptr,
                            nullptr, instance, this);
   if (!Window) return false;
+  // The icon's images come in the sizes Windows asks for from 100 % to 200 %:
+  // each place gets the one made for its size rather than a stretched one.
+  SmallIcon = LoadIconSized(instance, GetSystemMetrics(SM_CXSMICON));
+  if (const int box = CaptionPixels() - 2 * Scaled(1); box > 0)
+    CaptionIcon = LoadIconSized(instance, box);
   const LOGFONTW font = MessageLogFont();
   MessageFont = CreateFontIndirectW(&font);
   SetupWindow();
@@ -260,7 +272,8 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
 void TMakePassFrame::SetupWindow() {
   Input->Create(Window, Scaled(kWidth), ComboHeight(), MessageFont);
   SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
-  SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
+  SendMessageA(Window, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(SmallIcon ? SmallIcon : Icon));
 
   HMENU menu = GetSystemMenu(Window, FALSE);
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -499,8 +512,8 @@ void TMakePassFrame::PaintCaption() {
 
   RECT menu = SysMenuBox();
   InflateRect(&menu, -Scaled(1), -Scaled(1));
-  if (Icon)
-    DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
+  if (HICON icon = CaptionIcon ? CaptionIcon : Icon)
+    DrawIconEx(dc, menu.left, menu.top, icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
   RECT minimize = MinimizeBox();
   InflateRect(&minimize, -Scaled(1), -Scaled(1));
   // A push-button face with a bar at its foot, drawn here rather than taken

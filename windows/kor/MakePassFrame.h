@@ -101,7 +101,9 @@ class TMakePassFrame {
   std::unique_ptr<TComboEdit> Input;
   HWND Window = nullptr;
   int Dpi = 96;
-  HICON Icon = nullptr;
+  HICON Icon = nullptr;         // SM_CXICON's size
+  HICON SmallIcon = nullptr;    // SM_CXSMICON's size
+  HICON CaptionIcon = nullptr;  // the size of the caption's system-menu box
   HFONT MessageFont = nullptr;
 };
 
