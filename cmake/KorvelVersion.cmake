@@ -18,4 +18,8 @@ function(korvel_version_resource target file_name description)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
   configure_file(${PROJECT_SOURCE_DIR}/windows/version/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+  if(ARG_ICON)
+    # windres reads the icon; the build does not see that by itself.
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${ARG_ICON})
+  endif()
 endfunction()

@@ -2,13 +2,17 @@
 """Draws KOR's art and writes it as Windows resources, with nothing but the
 standard library, so the images can be made again at any time:
 
-  windows/kor/art/kor.ico   the program's icon (icon group 100): 32 x 32, 16 colours
+  windows/kor/art/kor-N.png the program's icon at N = 16, 20, 24, 32, 48 and
+                            256 pixels: 32-bit colour with alpha
+  windows/kor/art/kor.ico   those six as icon group 100 (256 as PNG, the
+                            others as 32-bit bitmaps with their masks)
   windows/kor/art/logo.ico  the splash window's logo (icon 1000): 168 x 32, 16 colours
   windows/kor/art/about.bmp the About box's picture (bitmap 1500): 100 x 100, 256 colours
 
 Run from the top of the repository: python3 scripts/make-art.py
 """
 import struct
+import zlib
 
 # The 16 colours of the standard VGA palette (blue, green, red, reserved).
 PALETTE = [(0, 0, 0), (0, 0, 128), (0, 128, 0), (0, 128, 128), (128, 0, 0), (128, 0, 128),
@@ -17,26 +21,108 @@ PALETTE = [(0, 0, 0), (0, 0, 128), (0, 128, 0), (0, 128, 128), (128, 0, 0), (128
 NAVY, YELLOW, WHITE, GREY = 4, 11, 15, 8  # indexes (the palette is BGR)
 
 
-def icon_pixels(size=32):
-    """A navy disc with a yellow K and a white antenna mast."""
-    px = [[None] * size for _ in range(size)]
-    c = (size - 1) / 2
-    for y in range(size):
-        for x in range(size):
-            if (x - c) ** 2 + (y - c) ** 2 <= (size / 2 - 0.5) ** 2:
-                px[y][x] = NAVY
-    for y in range(8, 25):  # the K's stem
-        for x in range(9, 12):
-            px[y][x] = YELLOW
-    for i in range(9):  # its two arms
-        for w in range(3):
-            px[16 - i][12 + i + w - 1] = YELLOW
-            px[16 + i][12 + i + w - 1] = YELLOW
-    for y in range(3, 9):  # the mast
-        px[y][22] = WHITE
-    for x in range(20, 25):
-        px[5][x] = WHITE
-    return px
+# The program's icon, drawn as shapes in a 32 x 32 frame and sampled at any
+# size, so every size is the same picture with soft edges. Colours as RGB.
+ICON_SIZES = (16, 20, 24, 32, 48, 256)
+ICON_NAVY, ICON_YELLOW, ICON_WHITE = (16, 32, 128), (255, 214, 0), (255, 255, 255)
+
+
+def in_disc(x, y):
+    return (x - 16) ** 2 + (y - 16) ** 2 <= 15.5 ** 2
+
+
+def near_segment(x, y, ax, ay, bx, by, half_width):
+    dx, dy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
+    return (x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2 <= half_width ** 2
+
+
+def in_k(x, y):
+    """The yellow K: a stem and two arms."""
+    return (9 <= x <= 12.5 and 7.5 <= y <= 24.5) or near_segment(x, y, 12, 16, 19, 9, 1.7) or \
+        near_segment(x, y, 13.5, 15, 21, 24, 1.7)
+
+
+def in_mast(x, y):
+    """The white antenna mast at the upper right, sending a wave to each side."""
+    if 22.4 <= x <= 23.6 and 4 <= y <= 12:
+        return True
+    d = ((x - 23) ** 2 + (y - 5) ** 2) ** 0.5
+    return abs(d - 3.2) <= 0.55 and abs(y - 5) < abs(x - 23) * 0.9
+
+
+def icon_rgba(size):
+    """The icon at `size` pixels: rows of (r, g, b, a), each pixel sampled 4 x 4
+    times. Small sizes leave the mast out, which would only blur there."""
+    shapes = [(in_disc, ICON_NAVY), (in_k, ICON_YELLOW)]
+    if size >= 32:
+        shapes.append((in_mast, ICON_WHITE))
+    n = 4
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            counts = [0] * len(shapes)
+            for sy in range(n):
+                for sx in range(n):
+                    x = (px + (sx + 0.5) / n) * 32 / size
+                    y = (py + (sy + 0.5) / n) * 32 / size
+                    for i in reversed(range(len(shapes))):  # the topmost shape there
+                        if shapes[i][0](x, y):
+                            counts[i] += 1
+                            break
+            covered = sum(counts)
+            if covered == 0:
+                row.append((0, 0, 0, 0))
+                continue
+            colour = [round(sum(c * shapes[i][1][k] for i, c in enumerate(counts)) / covered)
+                      for k in range(3)]
+            row.append((*colour, round(255 * covered / (n * n))))
+        rows.append(row)
+    return rows
+
+
+def png(rows):
+    """An RGBA PNG of the rows."""
+    height, width = len(rows), len(rows[0])
+    raw = b''.join(b'\0' + bytes(v for pixel in row for v in pixel) for row in rows)
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + \
+            struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+
+
+def dib32(rows):
+    """An icon image as a 32-bit bitmap (BGRA, bottom-up) with its AND mask,
+    which marks the fully transparent pixels for systems that ignore alpha."""
+    height, width = len(rows), len(rows[0])
+    and_row = ((width + 31) // 32) * 4
+    header = struct.pack('<IiiHHIIiiII', 40, width, height * 2, 1, 32, 0,
+                         (width * 4 + and_row) * height, 0, 0, 0, 0)
+    xor = b''
+    mask = b''
+    for row in reversed(rows):
+        xor += b''.join(struct.pack('<BBBB', b, g, r, a) for (r, g, b, a) in row)
+        bits = bytearray(and_row)
+        for x, pixel in enumerate(row):
+            if pixel[3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bytes(bits)
+    return header + xor + mask
+
+
+def ico_of(images):
+    """An .ico of (width, height, colour count, bits per pixel, image data)."""
+    directory = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries = b''
+    for width, height, colours, bits, data in images:
+        entries += struct.pack('<BBBBHHII', width % 256, height % 256, colours % 256, 0, 1, bits,
+                               len(data), offset)
+        offset += len(data)
+    return directory + entries + b''.join(image[4] for image in images)
 
 
 # A 5 x 7 font for the logo's letters.
@@ -112,6 +198,7 @@ def about_bitmap(size=100):
 
 
 def ico(px):
+    """A 16-colour .ico of palette indexes (None: transparent)."""
     height, width = len(px), len(px[0])
     xor_row = ((width * 4 + 31) // 32) * 4
     and_row = ((width + 31) // 32) * 4
@@ -132,17 +219,21 @@ def ico(px):
             row[x // 2] |= index << (4 if x % 2 == 0 else 0)
         xor += bytes(row)
         mask += bytes(bits)
-    image = header + palette + xor + mask
-    directory = struct.pack('<HHH', 0, 1, 1)
-    entry = struct.pack('<BBBBHHII', width % 256, height % 256, 16, 0, 1, 4, len(image), 6 + 16)
-    return directory + entry + image
+    return ico_of([(width, height, 16, 4, header + palette + xor + mask)])
 
 
 if __name__ == '__main__':
+    images = []
+    for size in ICON_SIZES:
+        rows = icon_rgba(size)
+        with open('windows/kor/art/kor-%d.png' % size, 'wb') as f:
+            f.write(png(rows))
+        # Windows Vista and later read a 256-pixel image as PNG, which keeps it small.
+        images.append((size, size, 0, 32, png(rows) if size == 256 else dib32(rows)))
     with open('windows/kor/art/kor.ico', 'wb') as f:
-        f.write(ico(icon_pixels()))
+        f.write(ico_of(images))
     with open('windows/kor/art/logo.ico', 'wb') as f:
         f.write(ico(logo_pixels()))
     with open('windows/kor/art/about.bmp', 'wb') as f:
         f.write(about_bitmap())
-    print('wrote windows/kor/art/kor.ico, logo.ico and about.bmp')
+    print('wrote windows/kor/art/kor-N.png, kor.ico, logo.ico and about.bmp')

@@ -1,5 +1,7 @@
 #include "ConfigDialog.h"
 
+#include <utility>
+
 #include "Decimal.h"
 #include "KorHelp.h"
 
@@ -62,6 +64,11 @@ void TSplashDialog::SetupWindow() {
 void TSplashDialog::EvTimer(unsigned) {
   Backend().StopTimer(1);
   Backend().PostClose();
+}
+
+void TSplashDialog::Close(int code) {
+  if (auto closing = std::exchange(Closing, nullptr)) closing();
+  CloseWindow(code);
 }
 
 }  // namespace korvel

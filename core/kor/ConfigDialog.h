@@ -50,14 +50,24 @@ class TConfigDialog : public TDialog {
 };
 
 // Shown at start for five seconds (timer 1), centred on the screen; Esc and
-// Enter close it at once.
+// Enter close it at once. `closing` runs once as it closes, every way it
+// does, while it is still open: the main window takes the activation over
+// from it then, as a window may from the active window of its own program
+// (once the splash is gone, Windows may have given it to another program).
 class TSplashDialog : public TDialog {
  public:
   static constexpr int kResource = IDD_SPLASH;
-  explicit TSplashDialog(TWindow parent, const TModule* module = nullptr)
-      : TDialog(parent, kResource, module) {}
+  explicit TSplashDialog(TWindow parent, std::function<void()> closing = {},
+                         const TModule* module = nullptr)
+      : TDialog(parent, kResource, module), Closing(std::move(closing)) {}
   void SetupWindow() override;
   void EvTimer(unsigned id) override;
+  void CmOk() override { Close(kIdOk); }
+  void CmCancel() override { Close(kIdCancel); }
+
+ private:
+  void Close(int code);
+  std::function<void()> Closing;
 };
 
 // The About box: a plain dialog.

@@ -138,22 +138,33 @@ TEST_F(Configuration, HelpOpensTopic100AndTheDialogStaysOpen) {
   EXPECT_EQ(HelpTopics, std::vector<unsigned>{100});
 }
 
-TEST(Splash, ClosesAtItsFirstTickOrAtOnceOnEscOrEnter) {
+// However the splash ends, the main window takes over first, once, while
+// the splash is still open (and so still the active window).
+TEST(Splash, ClosesAtItsFirstTickOrAtOnceOnEscOrEnterAndHandsOverFirst) {
   auto script = std::make_shared<THeadlessPlatform>();
   SetPlatform(script);
-  script->Drivers.push_back([](THeadlessDialog& ui) {
-    EXPECT_TRUE(ui.TimerRunning(1));
-    EXPECT_EQ(ui.TimerInterval(1), 5000u);
-    EXPECT_TRUE(ui.Centered());
-    ui.Tick(1);
-    EXPECT_TRUE(ui.Ended());
-    EXPECT_FALSE(ui.TimerRunning(1));
-  });
-  script->Drivers.push_back([](THeadlessDialog& ui) { ui.Escape(); });
-  script->Drivers.push_back([](THeadlessDialog& ui) { ui.Press(kIdOk); });
-  for (int i = 0; i < 3; ++i) {
-    TSplashDialog splash(TWindow{});
+  const std::function<void(THeadlessDialog&)> ways[] = {
+      [](THeadlessDialog& ui) {
+        EXPECT_TRUE(ui.TimerRunning(1));
+        EXPECT_EQ(ui.TimerInterval(1), 5000u);
+        EXPECT_TRUE(ui.Centered());
+        ui.Tick(1);
+        EXPECT_TRUE(ui.Ended());
+        EXPECT_FALSE(ui.TimerRunning(1));
+      },
+      [](THeadlessDialog& ui) { ui.Escape(); },
+      [](THeadlessDialog& ui) { ui.Press(kIdOk); },
+  };
+  for (const auto& way : ways) {
+    THeadlessDialog* shown = nullptr;
+    std::vector<bool> handOvers;  // whether the splash had ended, at each
+    script->Drivers.push_back([&](THeadlessDialog& ui) {
+      shown = &ui;
+      way(ui);
+    });
+    TSplashDialog splash(TWindow{}, [&] { handOvers.push_back(shown->Ended()); });
     splash.Execute();
+    EXPECT_EQ(handOvers, std::vector<bool>{false});
   }
   EXPECT_TRUE(script->Drivers.empty());
   EXPECT_FALSE(script->Unanswered);

@@ -2,11 +2,14 @@
 // passwords in the prefix's registry.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "CaptionFont.h"
 #include "Digest.h"
@@ -15,6 +18,7 @@
 #include "ZORVAModule.h"
 #include "ChildProcess.h"
 #include "Records.h"
+#include "RunningCopy.h"
 #include "ReplyFlow.h"
 #include "TestStores.h"
 #include "KorResources.h"
@@ -96,6 +100,61 @@ class Kor : public ::testing::Test {
       CloseClipboard();
     }
   }
+};
+
+// Whether KOR's window is the foreground window with the keyboard focus in
+// its input, so that what the operator types goes there.
+bool TypingGoesToTheInput(HWND main) {
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
+  return GetForegroundWindow() == main &&
+         thread.hwndFocus == FindWindowExA(FindWindowExA(main, nullptr, "ComboBox", nullptr),
+                                           nullptr, "Edit", nullptr);
+}
+
+// The same within five seconds: Wine on an X server without a window
+// manager waits two seconds for the server when it hides a window with a
+// caption (a message box), before it activates the next one.
+bool TypingGoesToTheInputSoon(HWND main) {
+  for (int i = 0; i < 250 && !TypingGoesToTheInput(main); ++i) Sleep(20);
+  return TypingGoesToTheInput(main);
+}
+
+// A window of the test's, standing for the program the operator works in:
+// the foreground window until KOR takes it. Its own thread answers the
+// messages that Windows sends it as it loses the activation, as a program's
+// does; a window nobody answers makes Wine wait seconds for it.
+class TOtherProgram {
+ public:
+  TOtherProgram() {
+    std::promise<HWND> made;
+    Thread = std::thread([&made] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = DefWindowProcA;
+      wc.lpszClassName = "KorvelOtherProgram";
+      RegisterClassA(&wc);
+      HWND window = CreateWindowExA(0, wc.lpszClassName, "the operator's program",
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+      made.set_value(window);
+      MSG message;
+      while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+      DestroyWindow(window);
+    });
+    Window = made.get_future().get();
+    TakeTheForeground();
+  }
+  ~TOtherProgram() {
+    PostMessageA(Window, WM_QUIT, 0, 0);
+    Thread.join();
+  }
+  void TakeTheForeground() { SetForegroundWindow(Window); }
+
+  HWND Window;
+
+ private:
+  std::thread Thread;
 };
 
 TEST_F(Kor, FirstStartShowsTheBarAndStoresTheDefaultsWhenXEndsIt) {
@@ -198,35 +257,83 @@ TEST_F(Kor, EndingTheSessionSavesTheSettings) {
   kor->Wait();
 }
 
+// The operator starts KOR again to get at the running bar, minimized or
+// behind the program they work in: it comes to the front with the focus in
+// its input, and the second copy ends without touching the settings.
 TEST_F(Kor, ASecondStartBringsTheFirstForwardAndTouchesNothing) {
   auto first = Start();
   HWND main = WaitMain();
   ASSERT_TRUE(main);
-  ShowWindow(main, SW_MINIMIZE);
-  ClearCalvek();
-  auto second = Start();
-  EXPECT_EQ(second->Wait(), 0);
-  EXPECT_FALSE(IsIconic(main));
-  EXPECT_FALSE(KorKeyExists());
+  TOtherProgram other;
+  for (bool minimized : {true, false}) {
+    SCOPED_TRACE(minimized ? "minimized" : "behind another program");
+    other.TakeTheForeground();
+    if (minimized) ShowWindow(main, SW_MINIMIZE);
+    ASSERT_NE(GetForegroundWindow(), main);
+    ClearCalvek();
+    auto second = Start();
+    EXPECT_EQ(second->Wait(), 0);
+    EXPECT_TRUE(TypingGoesToTheInputSoon(main));
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_FALSE(KorKeyExists());
+  }
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(first->Wait(), 0);
   EXPECT_TRUE(KorKeyExists());  // the first copy stores its settings at its end
 }
 
-// A hot key that another window owns is reported once, before the window
-// shows. Wine's WM_SETHOTKEY answers 0 for every window, so there the box
-// says "invalid HWND"; the box, its caption and the program going on are the
-// same for each answer.
-TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
-  const WORD code = MAKEWORD('K', 2 | 4);  // control and alt
+// The stand-in for AllowSetForegroundWindow: which process it was given, and
+// whether the running copy's window was still minimized then (not yet asked
+// forward).
+HWND RunningWindow = nullptr;
+std::vector<std::string> Allowed;
+BOOL WINAPI RecordAllowed(DWORD process) {
+  Allowed.push_back(std::to_string(process) + (IsIconic(RunningWindow) ? " first" : " late"));
+  return TRUE;
+}
+
+// A second start hands the right to the foreground to the running copy's
+// process (KOR's, not its own) before it asks the copy forward, and shows the
+// window of a copy that does not answer (an older KOR) itself.
+TEST_F(Kor, ASecondStartHandsTheRunningCopyTheForegroundFirst) {
+  auto first = Start();
+  HWND main = WaitMain();
+  ASSERT_TRUE(main);
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "KorvelHotKeyOwner";
+  wc.lpszClassName = "KorvelOlderKor";
   RegisterClassA(&wc);
-  HWND other =
-      CreateWindowExA(0, wc.lpszClassName, "hot key owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                      100, 50, nullptr, nullptr, nullptr, nullptr);
-  LRESULT answer = SendMessageA(other, WM_SETHOTKEY, code, 0);
+  HWND older = CreateWindowExA(0, wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, 300, 40,
+                               nullptr, nullptr, nullptr, nullptr);
+  for (HWND running : {main, older}) {
+    SCOPED_TRACE(running == main ? "KOR" : "an older KOR");
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    ShowWindow(running, SW_MINIMIZE);
+    RunningWindow = running;
+    Allowed.clear();
+    BringRunningCopyForward(running, RecordAllowed);
+    EXPECT_EQ(Allowed, std::vector<std::string>{std::to_string(process) + " first"});
+    for (int i = 0; i < 100 && IsIconic(running); ++i) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(20);
+    }
+    EXPECT_FALSE(IsIconic(running));
+  }
+  DestroyWindow(older);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first->Wait(), 0);
+}
+
+// A hot key that another window owns is reported once, over the window.
+// Wine's WM_SETHOTKEY answers 0 for every window, so there the box says
+// "invalid HWND"; the box, its caption and the program going on are the same
+// for each answer.
+TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
+  const WORD code = MAKEWORD('K', 2 | 4);  // control and alt
+  TOtherProgram other;
+  LRESULT answer = SendMessageA(other.Window, WM_SETHOTKEY, code, 0);
   const char* expected = HotKeyProblem(answer == 1 ? 2 : static_cast<long>(answer));
   ASSERT_TRUE(expected);
   TKorSettings settings;
@@ -237,14 +344,16 @@ TEST_F(Kor, AHotKeyThatCannotBeAssignedIsReportedOnce) {
   HWND box = WaitForDialog("HOTKEY!");
   ASSERT_TRUE(box);
   EXPECT_EQ(StaticTexts(box), expected);
-  Click(box, IDOK);
-  HWND main = WaitMain();
+  HWND main = WaitMain();  // the box stands over the window
   ASSERT_TRUE(main);
+  Click(box, IDOK);
   WaitGone(box);
-  EXPECT_EQ(FindWindowA("#32770", "HOTKEY!"), nullptr);  // once, not tried again
+  Sleep(200);
+  HWND again = FindWindowA("#32770", "HOTKEY!");
+  EXPECT_FALSE(again && IsWindowVisible(again));  // once, not tried again
+  EXPECT_TRUE(TypingGoesToTheInputSoon(main));    // the box gave the window its activation back
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
-  DestroyWindow(other);
 }
 
 TEST_F(Kor, WithoutAHotKeyNothingIsAssignedOrSaid) {
@@ -307,6 +416,82 @@ TEST_F(Kor, RestoringPastesTheClipboardWhenConfigured) {
   EXPECT_EQ(Text(Edit(main)), "kept");
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
+}
+
+// The DPI of the programs started while the object lives, as the operator
+// sets 150 % or 200 %: Wine reads the prefix's LogPixels as a program
+// starts. The test's own process keeps the DPI it started with.
+class TLogPixels {
+ public:
+  explicit TLogPixels(DWORD dpi) {
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &Key, nullptr);
+    DWORD size = sizeof Old;
+    Had = RegQueryValueExA(Key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&Old),
+                           &size) == ERROR_SUCCESS;
+    RegSetValueExA(Key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  }
+  ~TLogPixels() {
+    if (Had)
+      RegSetValueExA(Key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Old),
+                     sizeof Old);
+    else
+      RegDeleteValueA(Key, "LogPixels");
+    RegCloseKey(Key);
+  }
+
+ private:
+  HKEY Key = nullptr;
+  DWORD Old = 0;
+  bool Had = false;
+};
+
+// How wide the system's message font writes the text at a DPI, measured here.
+int WidthInMessageFont(const std::string& text, int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HDC screen = GetDC(nullptr);
+  LOGFONTW font = metrics.lfMessageFont;  // at this process's DPI
+  font.lfHeight = MulDiv(font.lfHeight, dpi, GetDeviceCaps(screen, LOGPIXELSY));
+  HFONT made = CreateFontIndirectW(&font);
+  HGDIOBJ old = SelectObject(screen, made);
+  SIZE size{};
+  GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(screen, old);
+  DeleteObject(made);
+  ReleaseDC(nullptr, screen);
+  return size.cx;
+}
+
+// At 150 % and 200 % the bar grows with the DPI (its caption and list with
+// SM_CYCAPTION, as before), and the input writes in the system's message
+// font at that DPI, not in the System font, which does not grow. Wine
+// answers WM_GETFONT across processes with nothing, so the field's own
+// positions of the characters typed into it tell the font.
+TEST_F(Kor, TheBarGrowsWithTheDpiAndItsInputWritesInTheMessageFont) {
+  const std::string typed = "BBS> Login <x9q2> WMiil 0123";
+  for (const auto& [dpi, width] : {std::pair{96, 300}, {144, 450}, {192, 600}}) {
+    SCOPED_TRACE(dpi);
+    TLogPixels scaling(dpi);
+    auto kor = Start();
+    HWND main = WaitMain();
+    ASSERT_TRUE(main);
+    RECT window, combo;
+    GetWindowRect(main, &window);
+    GetWindowRect(Combo(main), &combo);
+    EXPECT_NEAR(window.right - window.left, width, 2);
+    EXPECT_NEAR(window.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, 2);
+    EXPECT_EQ(combo.right - combo.left, window.right - window.left);  // the input spans the bar
+    Type(main, typed);
+    const auto x = [&](std::size_t index) {
+      return static_cast<short>(LOWORD(SendMessageA(Edit(main), EM_POSFROMCHAR, index, 0)));
+    };
+    const int wanted = WidthInMessageFont(typed.substr(0, typed.size() - 1), dpi);
+    EXPECT_NEAR(x(typed.size() - 1) - x(0), wanted, 2 + wanted / 30);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kor->Wait(), 0);
+  }
 }
 
 // ---- the desktop dialogs ------------------------------------------------------
@@ -374,6 +559,69 @@ TEST(KorResources, TheArtHasItsSizes) {
   EXPECT_EQ(dib.dsBm.bmWidth, 100);
   EXPECT_EQ(dib.dsBmih.biBitCount, 8);
   FreeLibrary(kor);
+}
+
+// The size, bits per pixel and (for a bitmap) the alpha of the corner and the
+// centre of one image of an icon resource: a PNG (RGBA when its colour type
+// is 6) or a bitmap of colours and mask, bottom-up.
+struct TIconImage {
+  int Width = 0, Height = 0, Bits = 0, CornerAlpha = -1, CentreAlpha = -1;
+};
+TIconImage ReadIconImage(const BYTE* data, DWORD size) {
+  const auto dword = [&](DWORD at, bool bigEndian) {
+    DWORD v = 0;
+    for (int i = 0; i < 4; ++i) v |= DWORD{data[at + i]} << (bigEndian ? 24 - 8 * i : 8 * i);
+    return static_cast<int>(v);
+  };
+  if (size >= 26 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0)
+    return {dword(16, true), dword(20, true), data[25] == 6 ? 4 * data[24] : 0};
+  if (size < 40) return {};
+  TIconImage image{dword(4, false), dword(8, false) / 2, data[14] | data[15] << 8};
+  const auto alpha = [&](int x, int y) { return data[40 + 4 * (y * image.Width + x) + 3]; };
+  if (image.Bits == 32 && image.Width > 0 &&
+      size >= 40 + 4 * static_cast<DWORD>(image.Width * image.Height)) {
+    image.CornerAlpha = alpha(0, 0);
+    image.CentreAlpha = alpha(image.Width / 2, image.Height / 2);
+  }
+  return image;
+}
+
+// The programs' icon holds an image for each size Windows asks for from 100 %
+// to 200 % and for Explorer's large views, in 32-bit colour with alpha: a
+// transparent outside around an opaque picture.
+TEST(KorResources, TheProgramsIconComesInSixSizesWithAlpha) {
+  for (const char* program : {"KOR.EXE", "korvel.exe"}) {
+    SCOPED_TRACE(program);
+    HMODULE module =
+        LoadLibraryExA((ProgramDir() + "\\" + program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(IDI_KOR), MAKEINTRESOURCEA(14));
+    ASSERT_TRUE(group);
+    // A count at byte 4, then entries of 14 bytes: width, height (0: 256), the
+    // colour count, a reserved byte, planes, bits per pixel, size, the image's id.
+    const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    std::vector<int> sizes;
+    for (int i = 0; i < (directory[4] | directory[5] << 8); ++i) {
+      const BYTE* entry = directory + 6 + 14 * i;
+      const int size = entry[0] ? entry[0] : 256;
+      SCOPED_TRACE(size);
+      sizes.push_back(size);
+      HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(entry[12] | entry[13] << 8),
+                                  MAKEINTRESOURCEA(3));  // RT_ICON
+      ASSERT_TRUE(found);
+      const TIconImage image =
+          ReadIconImage(static_cast<const BYTE*>(LockResource(LoadResource(module, found))),
+                        SizeofResource(module, found));
+      EXPECT_EQ(entry[6] | entry[7] << 8, 32);
+      EXPECT_EQ(std::vector<int>({image.Width, image.Height, image.Bits}),
+                std::vector<int>({size, size, 32}));
+      if (size < 256) {  // the bitmaps; the 256-pixel image is a PNG
+        EXPECT_EQ(std::pair(image.CornerAlpha, image.CentreAlpha), std::pair(0, 255));
+      }
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 48, 256}));
+    FreeLibrary(module);
+  }
 }
 
 TEST_F(Kor, ConfigureAndAboutOpenFromTheMenuAndANewHeightShapesTheNextStart) {
@@ -525,7 +773,8 @@ TEST(KorHelpPages, EveryTopicsPageIsBesideKorAndReachesItsSection) {
 }
 
 // Opening an .html file runs a command of the test's instead of a browser:
-// it writes the file's name into a file of its own.
+// it writes the file's name into a file of its own, in UTF-16 (cmd /u), so
+// that a name in any letters comes across whole.
 class OpenedPages {
  public:
   OpenedPages() {
@@ -538,7 +787,7 @@ class OpenedPages {
     HadType = RegQueryValueA(HKEY_CLASSES_ROOT, ".html", old, &size) == ERROR_SUCCESS;
     OldType = old;
     Set(".html", kClass);
-    Set(std::string(kClass) + "\\shell\\open\\command", "cmd.exe /c echo %1>\"" + Record + "\"");
+    Set(std::string(kClass) + "\\shell\\open\\command", "cmd.exe /u /c echo %1>\"" + Record + "\"");
   }
   ~OpenedPages() {
     if (HadType)
@@ -549,16 +798,18 @@ class OpenedPages {
     DeleteFileA(Record.c_str());
   }
   // The page opened since the last call, waiting up to ten seconds.
-  std::string Next() {
+  std::wstring Next() {
     for (int i = 0; i < 500; ++i) {
-      std::string text = FileText(Record);
-      if (!text.empty() && text.back() == '\n') {
+      const std::string bytes = FileText(Record);
+      std::wstring text(bytes.size() / 2, L'\0');
+      std::memcpy(text.data(), bytes.data(), text.size() * 2);
+      if (!text.empty() && text.back() == L'\n') {
         DeleteFileA(Record.c_str());
-        return text.substr(0, text.find_last_not_of(" \r\n") + 1);
+        return text.substr(0, text.find_last_not_of(L" \r\n") + 1);
       }
       Sleep(20);
     }
-    return "<nothing opened>";
+    return L"<nothing opened>";
   }
 
  private:
@@ -571,6 +822,8 @@ class OpenedPages {
   std::string OldType, Record;
 };
 
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
 // WinHelp is gone from Windows 10 and 11 (and Wine reports 10): Help opens
 // the contents page, the configuration dialog's Help its topic's page.
 TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
@@ -579,17 +832,112 @@ TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
   HWND main = WaitMain();
   ASSERT_TRUE(main);
   PostMessageA(main, WM_SYSCOMMAND, IDM_HELP, 0);
-  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor.html");
+  EXPECT_EQ(opened.Next(), Wide(ProgramDir() + "\\kor.html"));
   PostMessageA(main, WM_SYSCOMMAND, IDM_CONFIGURE, 0);
   HWND config = WaitForDialog("KOR Configuration");
   ASSERT_TRUE(config);
   Click(config, IDC_CONFIG_HELP);
-  EXPECT_EQ(opened.Next(), ProgramDir() + "\\kor-100.html");
+  EXPECT_EQ(opened.Next(), Wide(ProgramDir() + "\\kor-100.html"));
   EXPECT_TRUE(IsWindowVisible(config));  // the dialog stays open
   Click(config, IDCANCEL);
   WaitGone(config);
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(kor->Wait(), 0);
+}
+
+// KOR.EXE, ZORVA.DLL and the help pages copied into a folder of the given
+// name in the temporary folder; the folder goes with the object.
+class TCopiedKor {
+ public:
+  explicit TCopiedKor(const std::wstring& name) {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    Folder = std::wstring(temp) + name;
+    CreateDirectoryW(Folder.c_str(), nullptr);
+    for (const wchar_t* file : kFiles)
+      CopyFileW((Wide(ProgramDir()) + L"\\" + file).c_str(), (Folder + L"\\" + file).c_str(),
+                FALSE);
+  }
+  ~TCopiedKor() {
+    if (Process.hProcess) {
+      TerminateProcess(Process.hProcess, 137);
+      Wait();
+    }
+    for (const wchar_t* file : kFiles) DeleteFileW((Folder + L"\\" + file).c_str());
+    RemoveDirectoryW(Folder.c_str());
+  }
+  // Starts the copy with -q, from the temporary folder (where no ZORVA.DLL is).
+  bool Start() {
+    std::wstring line = L"\"" + Folder + L"\\KOR.EXE\" -q";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        (Folder + L"\\..").c_str(), &startup, &Process))
+      return false;
+    CloseHandle(Process.hThread);
+    return true;
+  }
+  int Wait() {
+    DWORD code = 1;
+    WaitForSingleObject(Process.hProcess, 20000);
+    GetExitCodeProcess(Process.hProcess, &code);
+    CloseHandle(Process.hProcess);
+    Process.hProcess = nullptr;
+    return static_cast<int>(code);
+  }
+  // The file a module of the process was loaded from.
+  std::wstring Module(const wchar_t* name) const {
+    std::wstring path;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, Process.dwProcessId);
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32FirstW(snapshot, &module); more && path.empty();
+         more = Module32NextW(snapshot, &module))
+      if (lstrcmpiW(module.szModule, name) == 0) path = module.szExePath;
+    CloseHandle(snapshot);
+    return path;
+  }
+
+  std::wstring Folder;
+
+ private:
+  static constexpr const wchar_t* kFiles[] = {L"KOR.EXE",      L"ZORVA.DLL",    L"kor.html",
+                                              L"kor-100.html", L"kor-101.html", L"kor-102.html"};
+  PROCESS_INFORMATION Process{};
+};
+
+// Folders named in letters the ANSI code page lacks: Cyrillic, and a Polish
+// letter that a Western code page turns into a look-alike (Lukasz, a folder
+// that does not exist). KOR loads ZORVA.DLL from its own folder there,
+// answers, and Help opens the page beside it.
+TEST_F(Kor, AnswersAndHelpsInAFolderTheAnsiCodePageCannotName) {
+  StoreClientPassword("BBS>", "secret", kMD5);
+  OpenedPages opened;
+  for (const wchar_t* name : {L"\u041f\u0451\u0442\u0440", L"\u0141ukasz"}) {
+    SCOPED_TRACE(name == std::wstring(L"\u0141ukasz") ? "Lukasz" : "Pyotr");
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lost);
+    ASSERT_TRUE(lost) << "the ANSI code page holds the name: the case would show nothing";
+    TCopiedKor kor(name);
+    ASSERT_TRUE(kor.Start());
+    HWND main = WaitMain();
+    ASSERT_TRUE(main);
+    PostMessageA(main, WM_SYSCOMMAND, IDM_HELP, 0);
+    EXPECT_EQ(opened.Next(), kor.Folder + L"\\kor.html");
+    Type(main, "BBS> Login <  x9q2  >");
+    Key(main, '\r');
+    HWND result = WaitForDialog("Result");
+    if (!result) {
+      ADD_FAILURE() << "no reply: ZORVA.DLL was not loaded";
+      continue;
+    }
+    EXPECT_EQ(StaticTexts(result), TMD5Digest("x9q2secret").HexDigest());
+    Click(result, IDOK);
+    WaitGone(result);
+    EXPECT_EQ(kor.Module(L"ZORVA.DLL"), kor.Folder + L"\\ZORVA.DLL");
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kor.Wait(), 0);
+  }
 }
 
 HWND WaitForSplash() {
@@ -599,17 +947,6 @@ HWND WaitForSplash() {
     Sleep(10);
   }
   return nullptr;
-}
-
-// Whether KOR's window is the foreground window with the keyboard focus in
-// its input, so that what the operator types goes there.
-bool TypingGoesToTheInput(HWND main) {
-  GUITHREADINFO thread{};
-  thread.cbSize = sizeof thread;
-  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread);
-  return GetForegroundWindow() == main &&
-         thread.hwndFocus == FindWindowExA(FindWindowExA(main, nullptr, "ComboBox", nullptr),
-                                           nullptr, "Edit", nullptr);
 }
 
 TEST_F(Kor, TheSplashShowsFiveSecondsCentredBeforeTheWindow) {

@@ -1,6 +1,8 @@
 #include "CaptionFont.h"
 
+#include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 namespace korvel {
 
@@ -35,6 +37,20 @@ LOGFONTA CaptionLogFont(int pixels) {
     font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
     font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
   }
+  return font;
+}
+
+LOGFONTW MessageLogFont() {
+  NONCLIENTMETRICSW metrics{};
+  // Windows XP takes the structure only without its last field.
+  for (UINT size : {static_cast<UINT>(sizeof metrics),
+                    static_cast<UINT>(offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth))}) {
+    metrics.cbSize = size;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, size, &metrics, 0))
+      return metrics.lfMessageFont;
+  }
+  LOGFONTW font{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
   return font;
 }
 

@@ -1,4 +1,4 @@
-// The font of KOR's tiny caption.
+// The fonts of KOR's bar: its tiny caption's and its input's.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,11 @@ namespace korvel {
 // clipped the title; a face that is not scalable is replaced by "Microsoft
 // Sans Serif", the TrueType font of that look.
 LOGFONTA CaptionLogFont(int pixels);
+
+// The system's message font (message boxes' and dialogs' text) at the DPI
+// KOR runs at: the font of the input. Windows sizes it for the system DPI
+// of a system-aware program. DEFAULT_GUI_FONT's when Windows does not tell.
+LOGFONTW MessageLogFont();
 
 // True when the font that GDI makes for this LOGFONT is TrueType or vector.
 bool IsScalable(const LOGFONTA& font);

@@ -6,46 +6,72 @@
 
 #include "CaptionFont.h"
 #include "Clipboard.h"
+#include "CodePage.h"
 #include "ConfigDialog.h"
 #include "KorHelp.h"
+#include "RunningCopy.h"
 #include "zorva.h"
 
 namespace korvel {
 namespace {
 
 constexpr char kClassName[] = "KorvelMakePassFrame";
-constexpr int kWidth = 300;
+constexpr int kWidth = 300;  // at 96 DPI
 constexpr int kComboId = 1;
 constexpr int kComboEditId = 1001;
 constexpr DWORD kStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;  // 0x808A0000
 
-// The combo's height with its list dropped down.
-int ComboHeight() { return 6 * (GetSystemMetrics(SM_CYCAPTION) + 2); }
+// The DPI of the screen. KOR is system-DPI-aware (its manifest): Windows
+// gives it the DPI the session started with, the one GetDpiForWindow would
+// answer for its windows, and sizes SM_CYCAPTION and the system fonts for it.
+// The bar's own fixed sizes follow it. 96 when the screen does not say.
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  if (!screen) return 96;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+HICON LoadIconSized(HINSTANCE instance, int size) {
+  return static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDI_KOR), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
 
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
-// The folder of KOR.EXE, with its closing backslash.
-std::string ProgramFolder() {
-  char path[MAX_PATH] = "";
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return "";
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of("\\/") + 1);
+// The folder of KOR.EXE, with its closing backslash; empty when Windows does
+// not tell. In UTF-16: the ANSI call turns letters that the ANSI code page
+// lacks into ?s or look-alikes (a Cyrillic folder name, a Polish one under a
+// Western code page), which name no folder.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return L"";
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    if (path.size() >= 32768) return L"";  // no path is longer
+    path.resize(path.size() * 2);          // cut short: try a longer buffer
+  }
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-bool IsFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool IsFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // A DLL of the system folder (never one of that name beside KOR.EXE); null
 // when it cannot be loaded.
-HMODULE SystemLibrary(const char* name) {
-  char folder[MAX_PATH] = "";
-  UINT length = GetSystemDirectoryA(folder, sizeof folder);
-  if (length == 0 || length >= sizeof folder) return nullptr;
-  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+HMODULE SystemLibrary(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = L"";
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str());
 }
 
 template <class Function>
@@ -54,51 +80,52 @@ Function LibraryFunction(HMODULE library, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(function));
 }
 
-// ShellExecuteA, which opens the HTML help, or null. shell32.dll and ole32.dll
+// ShellExecuteW, which opens the HTML help, or null. shell32.dll and ole32.dll
 // and the DLLs they bring are loaded here, at the first help, rather than with
 // KOR.EXE: KOR's start does not wait for them. ShellExecute may hand the file
 // to shell extensions that are COM objects, so the thread becomes a
 // single-threaded apartment first, as Microsoft asks of its callers; it stays
 // one until the program ends.
-using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+using TShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 TShellExecute ShellExecuteFunction() {
   static const TShellExecute function = [] {
     using TCoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
     if (const auto enter =
-            LibraryFunction<TCoInitializeEx>(SystemLibrary("ole32.dll"), "CoInitializeEx"))
+            LibraryFunction<TCoInitializeEx>(SystemLibrary(L"ole32.dll"), "CoInitializeEx"))
       enter(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    return LibraryFunction<TShellExecute>(SystemLibrary("shell32.dll"), "ShellExecuteA");
+    return LibraryFunction<TShellExecute>(SystemLibrary(L"shell32.dll"), "ShellExecuteW");
   }();
   return function;
 }
 
 // Shows help on a topic (kHelpContents: the contents) for an owner window.
-// The help file of the settings is looked for as named and, a bare name,
-// beside KOR.EXE. GetVersion's major version: Windows reports at least 6
-// from Vista on, with or without the manifest's supportedOS entries.
+// The help file of the settings (ANSI text, as the registry keeps it) is
+// looked for as named and, a bare name, beside KOR.EXE. GetVersion's major
+// version: Windows reports at least 6 from Vista on, with or without the
+// manifest's supportedOS entries.
 void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
-  std::string file = helpFile;
+  std::wstring file = Widen(helpFile, CP_ACP);
   bool found = IsFile(file);
-  if (!found && file.find_first_of(":\\/") == std::string::npos) {
-    file = ProgramFolder() + helpFile;
+  if (!found && helpFile.find_first_of(":\\/") == std::string::npos) {
+    file = ProgramFolder() + file;
     found = IsFile(file);
   }
   const THelpChoice choice = ChooseHelp(topic, LOBYTE(LOWORD(GetVersion())), found);
   if (choice.WinHelp) {
     if (topic == kHelpContents)
-      WinHelpA(owner, file.c_str(), HELP_CONTENTS, 0);
+      WinHelpW(owner, file.c_str(), HELP_CONTENTS, 0);
     else
-      WinHelpA(owner, file.c_str(), HELP_CONTEXT, topic);
+      WinHelpW(owner, file.c_str(), HELP_CONTEXT, topic);
     return;
   }
-  const std::string page = ProgramFolder() + choice.Page;
+  const std::wstring page = ProgramFolder() + Widen(choice.Page, CP_ACP);
   const auto open = ShellExecuteFunction();
   INT_PTR opened = open ? reinterpret_cast<INT_PTR>(
-                              open(owner, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
+                              open(owner, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
                         : 0;
   if (opened <= 32) {  // no browser, or the page is missing
-    const std::string text = "The help page " + page + " cannot be opened.";
-    MessageBoxA(owner, text.c_str(), "Help", MB_OK | MB_ICONEXCLAMATION);
+    const std::wstring text = L"The help page " + page + L" cannot be opened.";
+    MessageBoxW(owner, text.c_str(), L"Help", MB_OK | MB_ICONEXCLAMATION);
   }
 }
 
@@ -110,13 +137,8 @@ void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
 FARPROC ZorvaFunction(HWND owner, const char* name) {
   static HMODULE library = nullptr;
   if (!library) {
-    char path[MAX_PATH] = "";
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string file(path, length < sizeof path ? length : 0);
-    if (std::size_t slash = file.find_last_of("\\/"); slash != std::string::npos) {
-      file.resize(slash + 1);
-      library = LoadLibraryA((file + "ZORVA.DLL").c_str());
-    }
+    if (const std::wstring folder = ProgramFolder(); !folder.empty())
+      library = LoadLibraryW((folder + L"ZORVA.DLL").c_str());
   }
   FARPROC function = library ? GetProcAddress(library, name) : nullptr;
   if (!function) {
@@ -144,12 +166,16 @@ TComboEdit::TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings)
         return answer ? answer(text, reply, length) : 0;
       }) {}
 
-void TComboEdit::Create(HWND parent, int width, int height) {
+void TComboEdit::Create(HWND parent, int width, int height, HFONT font) {
   // Unsorted: the history keeps the order of insertion, newest first.
   ComboWindow = CreateWindowExA(
       0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, -1,
       -1, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)),
       GetModuleHandleA(nullptr), nullptr);
+  // A child window outside a dialog starts in the System font, a bitmap font
+  // that does not grow with the DPI. The combo box hands the font on to its
+  // edit field and list and takes the field's height from it.
+  if (font) SendMessageA(ComboWindow, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // 255 with the terminating zero: at most 254 characters can be typed.
   SendMessageA(ComboWindow, CB_LIMITTEXT, 254, 0);
   EditWindow = GetDlgItem(ComboWindow, kComboEditId);
@@ -206,7 +232,13 @@ TMakePassFrame::TMakePassFrame(TKorSettings& settings, bool noSplash,
 
 TMakePassFrame::~TMakePassFrame() {
   if (Window) DestroyWindow(Window);
+  if (SmallIcon) DestroyIcon(SmallIcon);
+  if (CaptionIcon) DestroyIcon(CaptionIcon);
+  if (MessageFont) DeleteObject(MessageFont);
 }
+
+// The combo's height with its list dropped down.
+int TMakePassFrame::ComboHeight() const { return 6 * (GetSystemMetrics(SM_CYCAPTION) + Scaled(2)); }
 
 bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   Icon = icon;
@@ -219,37 +251,29 @@ bool TMakePassFrame::Create(HINSTANCE instance, HICON icon) {
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
   DWORD exStyle = WS_EX_WINDOWEDGE | (Settings.Settings.TopmostWindow ? WS_EX_TOPMOST : 0);
-  int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
+  Dpi = ScreenDpi();
+  const int width = Scaled(kWidth);
+  int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int y = (GetSystemMetrics(SM_CYSCREEN) - ComboHeight()) / 2;
-  Window = CreateWindowExA(exStyle, kClassName, kMainTitle, kStyle, x, y, kWidth, 0, nullptr,
+  Window = CreateWindowExA(exStyle, kClassName, kMainTitle, kStyle, x, y, width, 0, nullptr,
                            nullptr, instance, this);
   if (!Window) return false;
+  // The icon's images come in the sizes Windows asks for from 100 % to 200 %:
+  // each place gets the one made for its size rather than a stretched one.
+  SmallIcon = LoadIconSized(instance, GetSystemMetrics(SM_CXSMICON));
+  if (const int box = CaptionPixels() - 2 * Scaled(1); box > 0)
+    CaptionIcon = LoadIconSized(instance, box);
+  const LOGFONTW font = MessageLogFont();
+  MessageFont = CreateFontIndirectW(&font);
   SetupWindow();
-  ShowWindow(Window, SW_SHOWNORMAL);
-  UpdateWindow(Window);
-  // The operator's typing goes to the input. Closing, the splash hands the
-  // activation to the hidden window before the input exists (the focus then
-  // goes nowhere, and showing an active window does not set it again) or to
-  // another program's window.
-  SetForegroundWindow(Window);
-  SetFocus(Input->Edit());
   return true;
 }
 
 void TMakePassFrame::SetupWindow() {
-  // The splash comes first: the input does not exist yet, the window is not shown.
-  if (!NoSplash) {
-    // Started by the operator, KOR may take the foreground now; this keeps
-    // that right past the splash (until the operator's input goes to another
-    // program), since closing the splash may hand the activation elsewhere
-    // while the window is still hidden.
-    AllowSetForegroundWindow(GetCurrentProcessId());
-    TSplashDialog splash(TWindow{Window});
-    splash.Execute();
-  }
-  Input->Create(Window, kWidth, ComboHeight());
+  Input->Create(Window, Scaled(kWidth), ComboHeight(), MessageFont);
   SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Icon));
-  SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Icon));
+  SendMessageA(Window, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(SmallIcon ? SmallIcon : Icon));
 
   HMENU menu = GetSystemMenu(Window, FALSE);
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -266,6 +290,16 @@ void TMakePassFrame::SetupWindow() {
   SetWindowPos(Window, nullptr, window.left, window.top, Width(window),
                Height(combo) + CaptionPixels(), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 
+  // The splash, while the window is complete but hidden. Closing, it hands
+  // the activation to the window.
+  if (!NoSplash) {
+    TSplashDialog splash(TWindow{Window}, [this] { ShowAndActivate(); });
+    splash.Execute();
+  }
+  ShowAndActivate();
+
+  // A box about the hot key stands over the window and gives the activation
+  // back to it when it closes.
   if (HotKey != 0) {
     LRESULT answer = SendMessageA(Window, WM_SETHOTKEY, HotKey, 0);
     if (const char* problem = HotKeyProblem(static_cast<long>(answer))) {
@@ -273,6 +307,35 @@ void TMakePassFrame::SetupWindow() {
       MessageBoxA(Window, problem, "HOTKEY!", MB_OK);
     }
   }
+}
+
+// Windows lets a program set the foreground window while it is the
+// foreground program itself, or when the foreground program started it (and
+// in a few other cases). So the window is shown and activated while the
+// splash, KOR's own window, is still the active one: destroyed first, the
+// splash would let Windows pass the activation to another program's window,
+// and Windows refuses to give it back once the operator has given input to
+// another program. Where the operator has moved to another program during
+// the splash, the window shows without taking their typing, and Windows
+// flashes its taskbar button.
+void TMakePassFrame::ShowAndActivate() {
+  if (Shown) return;
+  Shown = true;
+  EnableWindow(Window, TRUE);  // disabled while the splash runs: it is the splash's owner
+  ShowWindow(Window, SW_SHOWNORMAL);
+  UpdateWindow(Window);
+  SetForegroundWindow(Window);
+  SetFocus(Input->Edit());  // the operator's typing goes to the input
+}
+
+// A second start of KOR has handed this process the right to the foreground
+// and asks the window forward: in its normal state, in front, with the focus
+// in the input, or the dialog or box that stands over it in front. During
+// the splash the splash comes forward, and the window stays hidden.
+LRESULT TMakePassFrame::BringForward() {
+  if (Shown) ShowWindow(Window, SW_SHOWNORMAL);
+  SetForegroundWindow(GetLastActivePopup(Window));
+  return kBroughtForward;
 }
 
 LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -289,6 +352,7 @@ LRESULT CALLBACK TMakePassFrame::WindowProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT TMakePassFrame::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == BringForwardMessage()) return BringForward();
   switch (message) {
     case WM_SYSCOMMAND: EvSysCommand(wParam, lParam); return 0;
     case WM_ENTERIDLE: EvMenuIdle(wParam); return DefWindowProcA(Window, message, wParam, lParam);
@@ -447,11 +511,11 @@ void TMakePassFrame::PaintCaption() {
   FillRect(dc, &caption, GetSysColorBrush(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
 
   RECT menu = SysMenuBox();
-  InflateRect(&menu, -1, -1);
-  if (Icon)
-    DrawIconEx(dc, menu.left, menu.top, Icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
+  InflateRect(&menu, -Scaled(1), -Scaled(1));
+  if (HICON icon = CaptionIcon ? CaptionIcon : Icon)
+    DrawIconEx(dc, menu.left, menu.top, icon, Width(menu), Height(menu), 0, nullptr, DI_NORMAL);
   RECT minimize = MinimizeBox();
-  InflateRect(&minimize, -1, -1);
+  InflateRect(&minimize, -Scaled(1), -Scaled(1));
   // A push-button face with a bar at its foot, drawn here rather than taken
   // from the caption-button font, which not every system has.
   DrawFrameControl(dc, &minimize, DFC_BUTTON, DFCS_BUTTONPUSH);
@@ -462,12 +526,12 @@ void TMakePassFrame::PaintCaption() {
 
   char title[128];
   GetWindowTextA(Window, title, sizeof title);
-  const LOGFONTA logFont = CaptionLogFont(Height(caption) - 2);
+  const LOGFONTA logFont = CaptionLogFont(Height(caption) - Scaled(2));
   HFONT font = CreateFontIndirectA(&logFont);
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
-  RECT text{menu.right + 4, caption.top, minimize.left - 2, caption.bottom};
+  RECT text{menu.right + Scaled(4), caption.top, minimize.left - Scaled(2), caption.bottom};
   DrawTextA(dc, title, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
   SelectObject(dc, old);
   DeleteObject(font);

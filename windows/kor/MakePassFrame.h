@@ -31,7 +31,8 @@ class TMakePassFrame;
 class TComboEdit final : public TInputView {
  public:
   TComboEdit(TMakePassFrame& frame, const TWinPassSettings& settings);
-  void Create(HWND parent, int width, int height);
+  // The combo box, in `font`, which the caller keeps while the window lives.
+  void Create(HWND parent, int width, int height, HFONT font);
   HWND Combo() const { return ComboWindow; }
   HWND Edit() const { return EditWindow; }
   void SetText(const std::string& text);
@@ -60,7 +61,8 @@ class TMakePassFrame {
   // frame calls it when Windows ends the session with KOR still open.
   TMakePassFrame(TKorSettings& settings, bool noSplash, std::function<void()> saveSettings = {});
   ~TMakePassFrame();
-  // Creates the window, sets it up (menu items, height, hot key) and shows it.
+  // Creates the window, sets it up (input, menu items, height), shows the
+  // splash, shows the window and assigns the hot key.
   bool Create(HINSTANCE instance, HICON icon);
   HWND Handle() const { return Window; }
 
@@ -68,6 +70,8 @@ class TMakePassFrame {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   void SetupWindow();
+  void ShowAndActivate();
+  LRESULT BringForward();
   void EvSysCommand(WPARAM command, LPARAM point);
   void EvMenuIdle(WPARAM source);
   void CmConfigure();
@@ -76,6 +80,10 @@ class TMakePassFrame {
   void CmHelp();
   void PasteChallenge();
   bool HelpTopic(DWORD topic);  // when F1 asked for help on the item
+
+  // Pixels at 96 DPI (100 %) in pixels at the DPI KOR runs at.
+  int Scaled(int pixels) const { return MulDiv(pixels, Dpi, 96); }
+  int ComboHeight() const;
 
   // The tiny caption, drawn in the non-client area.
   int CaptionPixels() const;
@@ -89,9 +97,14 @@ class TMakePassFrame {
   std::function<void()> SaveSettings;
   uint16_t HotKey;
   bool HelpOnMenu = false;
+  bool Shown = false;
   std::unique_ptr<TComboEdit> Input;
   HWND Window = nullptr;
-  HICON Icon = nullptr;
+  int Dpi = 96;
+  HICON Icon = nullptr;         // SM_CXICON's size
+  HICON SmallIcon = nullptr;    // SM_CXSMICON's size
+  HICON CaptionIcon = nullptr;  // the size of the caption's system-menu box
+  HFONT MessageFont = nullptr;
 };
 
 }  // namespace korvel

@@ -8,6 +8,7 @@
 
 #include "KorResources.h"
 #include "MakePassFrame.h"
+#include "RunningCopy.h"
 #include "Win32Dialogs.h"
 #include "RegistryStore.h"
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
   using namespace korvel;
   UseWin32Dialogs();
   if (HWND running = FindWindowA(nullptr, kMainTitle)) {
-    ShowWindow(running, SW_SHOWNORMAL);
+    BringRunningCopyForward(running);
     return 0;
   }
   bool noSplash = false;
