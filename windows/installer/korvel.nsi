@@ -18,6 +18,10 @@
 ; Uninstalling removes what was installed, the shortcut and the Apps &
 ; features entry, and keeps HKLM\SOFTWARE\Calvek: the client passwords and
 ; KOR's settings outlive the program.
+;
+; With -DSIGN="COMMAND" makensis runs COMMAND FILE on the uninstaller it
+; writes into the installer and on the installer it made (code signing,
+; scripts/package.sh).
 
 !ifndef VERSION | VERSION_MAJOR | VERSION_MINOR | VERSION_BUILD | WIN64_DIR | WIN32_DIR | OUTFILE
   !error "VERSION, VERSION_MAJOR, VERSION_MINOR, VERSION_BUILD, WIN64_DIR, WIN32_DIR and OUTFILE must be defined (-D)"
@@ -36,6 +40,11 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include x64.nsh
 !include FileFunc.nsh
+
+!ifdef SIGN
+  !uninstfinalize '${SIGN} "%1"' = 0
+  !finalize '${SIGN} "%1"' = 0
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvel"
 ; The library's version values, in the key where ZORVA.DLL keeps its list.

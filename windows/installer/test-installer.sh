@@ -1,16 +1,22 @@
 #!/bin/sh
 # Checks the Windows release files that scripts/package.sh made: the two zips
-# and the installer's contents always; then, in a fresh 64-bit Wine prefix
-# (build/installer-wine), a silent install, what it put on the system, the
-# installed korvel and KOR at work, and a silent uninstall that keeps the
-# client passwords.
+# and the installer's contents and signatures always; then, in a fresh 64-bit
+# Wine prefix (build/installer-wine), a silent install, what it put on the
+# system, the installed korvel and KOR at work, and a silent uninstall that
+# keeps the client passwords.
 #
 # The installer is a 32-bit program (it must start on 32-bit Windows too). On
 # a machine that cannot run 32-bit programs the run of that file is skipped
 # (a SKIPPED line says why) and the same script built as a 64-bit installer
-# (build/package/korvel-test-setup-amd64.exe, made by
-# KORVEL_TEST_INSTALLER=1 sh scripts/package.sh) runs in its place: it takes
+# (build/package/korvel-test-setup-amd64.exe, made by scripts/package.sh
+# with the other) runs in its place: it takes
 # the 64-bit Windows branch, the one a 64-bit Windows takes.
+#
+# Code signing: with KORVEL_SIGN_CERT set (the certificate that
+# scripts/package.sh signed with; scripts/test.sh makes a throwaway one), every
+# shipped program and DLL, the installer and the uninstaller it writes must
+# carry an intact signature by that certificate; without it none may carry a
+# signature.
 #
 # Prints each check; exits non-zero when one fails.
 set -u
@@ -33,6 +39,30 @@ has_line() { echo "$1" | grep -qxF "$2"; }      # TEXT LINE
 has_match() { echo "$1" | grep -Eq "$2"; }      # TEXT REGEX
 member_is() { unzip -p "$1" "$2" | file - | grep -q "$3"; }  # ZIP MEMBER FILE-TYPE
 member_has_crlf() { unzip -p "$1" "$2" | head -n 1 | grep -q "$(printf '\r')\$"; }
+
+# Signatures. osslsigncode checks that the signature's digest matches the
+# file and that the certificate chains to KORVEL_SIGN_CERT (a self-signed
+# one chains to itself); whether Windows trusts the certificate is not
+# something a test here can tell.
+cert=${KORVEL_SIGN_CERT:-}
+signed_intact() {  # FILE
+  osslsigncode verify -CAfile "$cert" -in "$1"
+}
+unsigned() {  # FILE: the PE header's certificate table is empty
+  x86_64-w64-mingw32-objdump -p "$1" |
+    grep -Eq '^Entry 4 0+ 0+ Security Directory'
+}
+check_signature() {  # FILE DESCRIPTION
+  if [ -n "$cert" ]; then
+    check "$2 carries an intact signature by $(basename "$cert")" signed_intact "$1"
+  else
+    check "$2 is not signed (no KORVEL_SIGN_CERT)" unsigned "$1"
+  fi
+}
+if [ -n "$cert" ] && [ ! -r "$cert" ]; then
+  echo "FAIL cannot read KORVEL_SIGN_CERT $cert"
+  exit 1
+fi
 
 cache=build/release-win64/CMakeCache.txt
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$cache" 2>/dev/null)
@@ -65,13 +95,23 @@ for bits in 64 32; do
   done
   check "$(basename "$zip_file"): README.txt has CR LF line ends" \
     member_has_crlf "$zip_file" "$top/README.txt"
-  # A C program builds against the zip's header and import library (the
-  # 32-bit one must keep the decorated stdcall names).
-  if [ "$bits" = 64 ]; then gcc=x86_64-w64-mingw32-gcc; else gcc=i686-w64-mingw32-gcc; fi
   unpacked=$stage/unzipped
   rm -rf "$unpacked"
   mkdir -p "$unpacked"
   unzip -q "$zip_file" -d "$unpacked"
+  for f in KOR.EXE ZORVA.DLL korvel.exe; do
+    check_signature "$unpacked/$top/$f" "$(basename "$zip_file"): $f"
+  done
+  if [ -n "$cert" ] && [ "$bits" = 64 ]; then
+    # The check can tell: one changed byte breaks the signature.
+    cp "$unpacked/$top/KOR.EXE" "$stage/KOR-changed.EXE"
+    printf 'X' | dd of="$stage/KOR-changed.EXE" bs=1 seek=4096 conv=notrunc 2>/dev/null
+    check "a KOR.EXE with one byte changed fails the signature check" \
+      not signed_intact "$stage/KOR-changed.EXE"
+  fi
+  # A C program builds against the zip's header and import library (the
+  # 32-bit one must keep the decorated stdcall names).
+  if [ "$bits" = 64 ]; then gcc=x86_64-w64-mingw32-gcc; else gcc=i686-w64-mingw32-gcc; fi
   check "$(basename "$zip_file"): examples/zorva_demo.c links with -Llib -lzorva" \
     $gcc -o "$stage/zorva-demo-win$bits.exe" examples/zorva_demo.c \
       -I"$unpacked/$top/include" -L"$unpacked/$top/lib" -lzorva
@@ -99,6 +139,7 @@ for f in ZORVA.DLL lib/libzorva.dll.a; do
   check "$(basename "$setup") holds x86/$f, the 32-bit one ($size bytes)" has_file "x86/$f" "$size"
 done
 check "$(basename "$setup") writes Uninstall.exe" has_match "$contents" "^Uninstall.exe "
+check_signature "$setup" "$(basename "$setup")"
 
 # ---- install and uninstall under Wine -------------------------------------
 export WINEPREFIX="$root/build/installer-wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -119,8 +160,10 @@ else
        "32-bit programs (/usr/lib/wine/wine: $(echo "$loader" | head -n 1 | sed 's/.*: //'))." \
        "The same installer script built as a 64-bit program runs in its place."
   installer=$stage/korvel-test-setup-amd64.exe
-  if [ ! -f "$installer" ]; then
-    fail "no $installer: make it with KORVEL_TEST_INSTALLER=1 sh scripts/package.sh"
+  if [ ! -f "$installer" ] || [ "$installer" -ot "$setup" ]; then
+    # Older than the installer: left from an earlier run, not the files
+    # checked above.
+    fail "no $installer as new as $setup: make both with sh scripts/package.sh"
     installer=""
   fi
 fi
@@ -146,6 +189,7 @@ done
 check "x86\\ZORVA.DLL is the 32-bit build's" cmp "$dir/x86/ZORVA.DLL" "$stage/korvel-$version-win32/ZORVA.DLL"
 check "Start-menu shortcut KOR.lnk" \
   test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KOR.lnk"
+check_signature "$dir/Uninstall.exe" "the installed Uninstall.exe"
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvel'
 zorva_key='HKLM\SOFTWARE\Calvek\ZORVA\CurrentVersion'
