@@ -19,6 +19,12 @@
 ; features entry, and keeps HKLM\SOFTWARE\Calvek: the client passwords and
 ; KOR's settings outlive the program.
 ;
+; It refuses Windows older than Vista, where the programs do not run (exit
+; code 1150, ERROR_OLD_WIN_VERSION). Installing over an installed Korvel, and
+; uninstalling, wait while its programs or its DLL are in use: the operator
+; closes them and chooses Retry, or Cancel; a silent run (/S) ends at once
+; with exit code 32 (ERROR_SHARING_VIOLATION) and has changed nothing.
+;
 ; With -DSIGN="COMMAND" makensis runs COMMAND FILE on the uninstaller it
 ; writes into the installer and on the installer it made (code signing,
 ; scripts/package.sh).
@@ -40,6 +46,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include x64.nsh
 !include FileFunc.nsh
+!include WinVer.nsh
 
 !ifdef SIGN
   !uninstfinalize '${SIGN} "%1"' = 0
@@ -103,7 +110,56 @@ BrandingText "Korvel ${VERSION}"
   ${EndIf}
 !macroend
 
+; Windows XP and older lack functions that the programs import: they would
+; not start there.
+!macro RequireVista
+  ${IfNot} ${AtLeastWinVista}
+    MessageBox MB_ICONSTOP "Korvel needs Windows Vista or later." /SD IDOK
+    SetErrorLevel 1150 ; ERROR_OLD_WIN_VERSION
+    Quit
+  ${EndIf}
+!macroend
+
+; Appends FILE to $R0 when it exists and cannot be opened for writing. A
+; running program's file and a loaded DLL cannot (Windows refuses with a
+; sharing violation), and File or Delete would then fail half-way through.
+; FileOpen's "a" opens the file for reading and writing without changing it.
+!macro AppendIfInUse FILE
+  ${If} ${FileExists} "${FILE}"
+    ClearErrors
+    FileOpen $R1 "${FILE}" a
+    ${If} ${Errors}
+      StrCpy $R0 "$R0$\r$\n    ${FILE}"
+    ${Else}
+      FileClose $R1
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Waits until none of the installed programs and DLLs is in use: asks the
+; operator to close them, with Retry and Cancel. Cancel, and every silent
+; run, stops with exit code 32 (ERROR_SHARING_VIOLATION) before anything is
+; written or removed. VERB: what the operator is told would be done.
+!macro WaitUntilNotInUse VERB
+  ${Do}
+    StrCpy $R0 ""
+    !insertmacro AppendIfInUse "$INSTDIR\KOR.EXE"
+    !insertmacro AppendIfInUse "$INSTDIR\ZORVA.DLL"
+    !insertmacro AppendIfInUse "$INSTDIR\korvel.exe"
+    !insertmacro AppendIfInUse "$INSTDIR\x86\ZORVA.DLL"
+    ${If} $R0 == ""
+      ${Break}
+    ${EndIf}
+    DetailPrint "In use:$R0"
+    ${If} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Korvel cannot be ${VERB} while its files are in use:$\r$\n$R0$\r$\n$\r$\nClose KOR, korvel and every program that uses the library ZORVA.DLL, then choose Retry." /SD IDCANCEL IDCANCEL`
+      SetErrorLevel 32 ; ERROR_SHARING_VIOLATION
+      Abort "Korvel's files are in use: nothing was changed."
+    ${EndIf}
+  ${Loop}
+!macroend
+
 Function .onInit
+  !insertmacro RequireVista
   !insertmacro RequireAdmin
   SetShellVarContext all
   ${If} $INSTDIR == ""  ; not given with /D=
@@ -138,6 +194,7 @@ FunctionEnd
 
 Section "Korvel" SecMain
   SectionIn RO
+  !insertmacro WaitUntilNotInUse "updated"
   ${If} ${RunningX64}
     !insertmacro InstallBuild "${WIN64_DIR}"
     ; For 32-bit programs that call the library.
@@ -192,6 +249,7 @@ FunctionEnd
 ; Removes exactly what the installer put there: files an operator added to
 ; the folder stay, and so does the folder then.
 Section "Uninstall"
+  !insertmacro WaitUntilNotInUse "removed"
   Delete "$INSTDIR\KOR.EXE"
   Delete "$INSTDIR\ZORVA.DLL"
   Delete "$INSTDIR\korvel.exe"
