@@ -56,6 +56,8 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvel"
 ; The library's version values, in the key where ZORVA.DLL keeps its list.
 !define ZORVA_KEY "SOFTWARE\Calvek\ZORVA\CurrentVersion"
+; The key of the library's list and KOR's settings.
+!define CALVEK_KEY "SOFTWARE\Calvek"
 
 Name "Korvel ${VERSION}"
 OutFile "${OUTFILE}"
@@ -175,6 +177,52 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; Marks the key on the stack (under HKLM, in the 32-bit view) and every key
+; below it so that Windows never virtualises them: a 32-bit program made
+; before UAC (no requestedExecutionLevel in its manifest) that calls ZORVA.DLL
+; and may not write HKLM would otherwise have its writes land silently in the
+; account's VirtualStore, where no other program looks, and its opens for
+; writing quietly downgraded to reading. With DONT_VIRTUALIZE and
+; DONT_SILENT_FAIL such a write or open fails as it does for every other
+; program, and the library keeps the account's own copy under HKCU.
+; RECURSE_FLAG passes the flags on to keys created below later (the library's
+; lists); keys that exist already, from an earlier installation, get them
+; here, key by key. Only 32-bit programs are virtualised, so only the 32-bit
+; view is marked (reg.exe's /reg:32 on 64-bit Windows; 32-bit Windows has
+; that view only). A reg.exe that cannot set the flags leaves the
+; installation as it is, and the details say so.
+Function MarkNotVirtualised
+  Exch $0  ; the key
+  Push $1
+  Push $2
+  ${If} ${RunningX64}
+    StrCpy $1 " /reg:32"
+  ${Else}
+    StrCpy $1 ""
+  ${EndIf}
+  nsExec::ExecToStack '"$SYSDIR\reg.exe" flags "HKLM\$0" SET DONT_VIRTUALIZE DONT_SILENT_FAIL RECURSE_FLAG$1'
+  Pop $1  ; the exit code, or "error" when reg.exe did not start
+  Pop $2  ; its output
+  ${If} $1 != 0
+    DetailPrint "Could not mark HKLM\$0 so that Windows never virtualises it (reg.exe flags: $1): $2"
+  ${Else}
+    ; Each key below, and the keys below those.
+    StrCpy $1 0
+    ${Do}
+      EnumRegKey $2 HKLM "$0" $1
+      ${If} $2 == ""
+        ${Break}
+      ${EndIf}
+      Push "$0\$2"
+      Call MarkNotVirtualised
+      IntOp $1 $1 + 1
+    ${Loop}
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
 ; The files of one build tree.
 !macro InstallBuild DIR
   SetOutPath "$INSTDIR"
@@ -238,6 +286,8 @@ Section "Korvel" SecMain
   WriteRegDWORD HKLM "${ZORVA_KEY}" "MinorVersion" ${VERSION_MINOR}
   WriteRegDWORD HKLM "${ZORVA_KEY}" "Build" ${VERSION_BUILD}
   WriteRegDWORD HKLM "${ZORVA_KEY}" "InstallationDate" "$2$1$0"
+  Push "${CALVEK_KEY}"
+  Call MarkNotVirtualised
   SetRegView lastused
 SectionEnd
 

@@ -4,7 +4,9 @@
 # Wine prefix (build/installer-wine), the installer's refusal of Windows XP, a
 # silent install as Windows Vista, what it put on the system, the installed
 # korvel and KOR at work, updates refused while an installed program runs or
-# its DLL is loaded (silently, and with the operator at the pages: Retry), an
+# its DLL is loaded (silently, and with the operator at the pages: Retry),
+# every key of HKLM\SOFTWARE\Calvek marked so that Windows never virtualises
+# it (through a stand-in for reg.exe: Wine's has no flags command), an
 # uninstall refused while KOR runs, and a silent uninstall that keeps the
 # client passwords.
 #
@@ -376,6 +378,69 @@ if hold run "$windir\\KOR.EXE" -q; then
 else
   fail "hold_in_use did not start KOR"
   let_go
+fi
+
+echo "==== HKLM\\SOFTWARE\\Calvek marked so that Windows never virtualises it"
+calvek_key='HKLM\SOFTWARE\Calvek'
+flags_set="DONT_VIRTUALIZE DONT_SILENT_FAIL RECURSE_FLAG"
+if query=$($wine reg flags "$calvek_key" QUERY /reg:32 2>&1); then
+  for f in $flags_set; do
+    check "reg flags shows $f set on $calvek_key (32-bit view)" has_match "$query" "$f:? *SET"
+  done
+else
+  echo "NOT SHOWN: Wine's reg.exe has no flags command ($(lines "$query" | tr -d '\r' | head -n 1))," \
+       "so the installs above could not set them and went on, as they must. Below," \
+       "record_reg stands in for reg.exe. That Windows then never virtualises the" \
+       "keys is Windows' documented behaviour, which Wine does not have."
+fi
+# record_reg, in place of reg.exe (Wine runs it with reg.exe=n), logs each
+# reg flags command and whether its key existed then.
+recorder=$stage/record_reg.exe
+windows=$WINEPREFIX/drive_c/windows
+reg_log=$temp/korvel-reg.log
+check "tests/release/record_reg.c builds" \
+  x86_64-w64-mingw32-gcc -o "$recorder" tests/release/record_reg.c
+cp "$windows/system32/reg.exe" "$stage/reg-wine64.exe"
+cp "$recorder" "$windows/system32/reg.exe"
+if [ "$runs32" = 1 ]; then
+  # The 32-bit installer's reg.exe, as WOW64 shows it.
+  cp "$windows/syswow64/reg.exe" "$stage/reg-wine32.exe"
+  check "tests/release/record_reg.c builds as a 32-bit program" \
+    i686-w64-mingw32-gcc -o "$windows/syswow64/reg.exe" tests/release/record_reg.c
+fi
+install_recorded() {  # EXIT: an update with record_reg ending with EXIT
+  rm -f "$reg_log"
+  (export KORVEL_FAKE_REG_EXIT="$1" WINEDLLOVERRIDES="$WINEDLLOVERRIDES;reg.exe=n" && install)
+}
+# Every key of the tree, the installer's and the library's lists, which
+# korvel made above before this update: each marked in the 32-bit view,
+# after it was made.
+code=$(install_recorded 0)
+check "an update that marks the keys ends with 0 ($code)" test "$code" = 0
+keys=$( (lines "$calvek_key"
+         $wine reg query "$calvek_key" /s /reg:32 2>/dev/null | tr -d '\r' |
+           sed -n 's/^HKEY_LOCAL_MACHINE\\/HKLM\\/p'))
+expected=$(lines "$keys" | sed "s/\$/|32|$flags_set|exists/" | LC_ALL=C sort)
+recorded=$(LC_ALL=C sort "$reg_log" 2>/dev/null)
+if [ "$recorded" = "$expected" ]; then
+  ok "reg.exe flags KEY SET $flags_set /reg:32 on each of the $(lines "$keys" | wc -l) keys"
+else
+  fail "reg.exe flags KEY SET $flags_set /reg:32 on each key; expected:"
+  lines "$expected" | sed 's/^/       /'
+  echo "     recorded:"
+  lines "$recorded" | sed 's/^/       /'
+fi
+check "  down to ZORVA\\CurrentVersion\\ClientPasswords" \
+  has_line "$keys" "$calvek_key\\ZORVA\\CurrentVersion\\ClientPasswords"
+# A reg.exe that cannot set the flags leaves the installation as it is.
+rm -f "$dir/README.txt"
+code=$(install_recorded 1)
+check "an update whose reg.exe flags fails still ends with 0 ($code)" test "$code" = 0
+check "  having asked reg.exe" test -s "$reg_log"
+check "  and installed the files" test -f "$dir/README.txt"
+cp "$stage/reg-wine64.exe" "$windows/system32/reg.exe"
+if [ "$runs32" = 1 ]; then
+  cp "$stage/reg-wine32.exe" "$windows/syswow64/reg.exe"
 fi
 
 echo "==== silent uninstall"
