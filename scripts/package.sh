@@ -7,16 +7,38 @@
 # in build/package-linux. It builds only what is shipped, and reuses the build
 # trees: a second run rebuilds only what changed. VERSION is the project's
 # version in CMakeLists.txt.
-# KORVEL_TEST_INSTALLER=1 also makes build/package/korvel-test-setup-amd64.exe,
-# the same installer as a 64-bit program (windows/installer/test-installer.sh).
+# It also makes build/package/korvel-test-setup-amd64.exe, the same installer
+# as a 64-bit program, which windows/installer/test-installer.sh runs on a
+# machine that cannot run 32-bit programs.
+# With KORVEL_SIGN_CERT and KORVEL_SIGN_KEY (scripts/sign.sh) every Windows
+# program, DLL and installer that ships is signed with that certificate;
+# without them nothing is signed.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/setup.sh nsis zip p7zip-full dpkg-dev file
+sh scripts/setup.sh nsis zip p7zip-full dpkg-dev file osslsigncode
 
 root=$PWD
 stage=$root/build/package
 dist=$root/dist
 mkdir -p "$stage" "$dist"
+
+signing=0
+if [ -n "${KORVEL_SIGN_CERT:-}${KORVEL_SIGN_KEY:-}" ]; then
+  sh scripts/sign.sh --check
+  signing=1
+  # Full paths: makensis runs the signing in the installer script's folder.
+  KORVEL_SIGN_CERT=$(realpath "$KORVEL_SIGN_CERT")
+  KORVEL_SIGN_KEY=$(realpath "$KORVEL_SIGN_KEY")
+  export KORVEL_SIGN_CERT KORVEL_SIGN_KEY
+  if [ -n "${KORVEL_SIGN_PASS_FILE:-}" ]; then
+    KORVEL_SIGN_PASS_FILE=$(realpath "$KORVEL_SIGN_PASS_FILE")
+    export KORVEL_SIGN_PASS_FILE
+  fi
+  echo "==== signing the Windows files with $KORVEL_SIGN_CERT"
+else
+  echo "==== not signing: KORVEL_SIGN_CERT and KORVEL_SIGN_KEY are not set," \
+       "the Windows files and the installer stay unsigned"
+fi
 
 for preset in release-win64 release-win32; do
   echo "==== $preset"
@@ -49,6 +71,9 @@ stage_build() {  # BITS
   rm -rf "$dir"
   mkdir -p "$dir/include" "$dir/lib"
   cp "$build/bin/KOR.EXE" "$build/bin/ZORVA.DLL" "$build/bin/korvel.exe" "$dir/"
+  if [ "$signing" = 1 ]; then
+    sh scripts/sign.sh "$dir/KOR.EXE" "$dir/ZORVA.DLL" "$dir/korvel.exe"
+  fi
   # KOR's help pages, when the build puts them beside KOR.EXE.
   for page in "$build"/bin/*.html; do
     [ -e "$page" ] && cp "$page" "$dir/"
@@ -78,6 +103,10 @@ done
 nsis() {  # OUTFILE [makensis options]
   out=$1
   shift
+  # makensis signs the uninstaller it puts inside, then the installer.
+  if [ "$signing" = 1 ]; then
+    set -- "$@" "-DSIGN=sh \"$root/scripts/sign.sh\""
+  fi
   makensis -V2 -WX -INPUTCHARSET UTF8 \
     -DVERSION="$version" -DVERSION_MAJOR="$major" -DVERSION_MINOR="$minor" \
     -DVERSION_BUILD="${patch:-0}" \
@@ -86,9 +115,7 @@ nsis() {  # OUTFILE [makensis options]
   echo "$out"
 }
 nsis "$dist/korvel-$version-setup.exe"
-if [ "${KORVEL_TEST_INSTALLER:-0}" = 1 ]; then
-  nsis "$stage/korvel-test-setup-amd64.exe" -DTARGET_AMD64
-fi
+nsis "$stage/korvel-test-setup-amd64.exe" -DTARGET_AMD64
 
 echo "==== deb"
 linux=$root/build/package-linux

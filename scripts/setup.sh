@@ -4,7 +4,7 @@
 # needs). Runs as root, or through sudo.
 set -eu
 packages="cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
-  libbenchmark-dev libssl-dev clang
+  libbenchmark-dev libssl-dev openssl clang
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine64 wine32:i386 fonts-wine xvfb xauth $*"
 missing=""

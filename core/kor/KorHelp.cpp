@@ -2,13 +2,12 @@
 
 namespace korvel {
 
-THelpChoice ChooseHelp(unsigned topic, unsigned windowsMajor, bool helpFileFound) {
-  if (windowsMajor < 6 && helpFileFound) return {true, ""};
+std::string HelpPage(unsigned topic) {
   switch (topic) {
     case kHelpConfigure:
     case kHelpPasswordSetup:
-    case kHelpAbout: return {false, "kor-" + std::to_string(topic) + ".html"};
-    default: return {false, kHelpPage};
+    case kHelpAbout: return "kor-" + std::to_string(topic) + ".html";
+    default: return kHelpPage;
   }
 }
 

@@ -35,6 +35,8 @@ struct TKorSettings {
   uint32_t MinorVersion = 0;
   uint32_t Build = 1;
   uint32_t InstallationDate = 0;
+  // The WinHelp file that older KORs showed; read from the store as those
+  // kept it, not used since KOR shows the HTML help (KorHelp.h).
   std::string HelpFile = "KOR.HLP";  // at most 259 characters
 
   // The hot key the main window registers: the stored code when enabled.

@@ -761,10 +761,9 @@ TEST(KorHelpPages, EveryTopicsPageIsBesideKorAndReachesItsSection) {
   ASSERT_NE(help.find("<h1>KOR Help</h1>"), std::string::npos);
   for (unsigned topic : {kHelpContents, kHelpConfigure, kHelpPasswordSetup, kHelpAbout}) {
     SCOPED_TRACE(topic);
-    const THelpChoice choice = ChooseHelp(topic, 10, true);
-    ASSERT_FALSE(choice.WinHelp);
-    const std::string page = FileText(ProgramDir() + "\\" + choice.Page);
-    ASSERT_FALSE(page.empty()) << choice.Page;
+    const std::string name = HelpPage(topic);
+    const std::string page = FileText(ProgramDir() + "\\" + name);
+    ASSERT_FALSE(page.empty()) << name;
     if (topic == kHelpContents) continue;
     const std::string anchor = "topic-" + std::to_string(topic);
     EXPECT_NE(page.find("url=kor.html#" + anchor + "\""), std::string::npos);
@@ -824,8 +823,8 @@ class OpenedPages {
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// WinHelp is gone from Windows 10 and 11 (and Wine reports 10): Help opens
-// the contents page, the configuration dialog's Help its topic's page.
+// Help opens the contents page, the configuration dialog's Help its topic's
+// page.
 TEST_F(Kor, HelpOpensTheHtmlPagesBesideKor) {
   OpenedPages opened;
   auto kor = Start();

@@ -18,6 +18,16 @@
 ; Uninstalling removes what was installed, the shortcut and the Apps &
 ; features entry, and keeps HKLM\SOFTWARE\Calvek: the client passwords and
 ; KOR's settings outlive the program.
+;
+; It refuses Windows older than Vista, where the programs do not run (exit
+; code 1150, ERROR_OLD_WIN_VERSION). Installing over an installed Korvel, and
+; uninstalling, wait while its programs or its DLL are in use: the operator
+; closes them and chooses Retry, or Cancel; a silent run (/S) ends at once
+; with exit code 32 (ERROR_SHARING_VIOLATION) and has changed nothing.
+;
+; With -DSIGN="COMMAND" makensis runs COMMAND FILE on the uninstaller it
+; writes into the installer and on the installer it made (code signing,
+; scripts/package.sh).
 
 !ifndef VERSION | VERSION_MAJOR | VERSION_MINOR | VERSION_BUILD | WIN64_DIR | WIN32_DIR | OUTFILE
   !error "VERSION, VERSION_MAJOR, VERSION_MINOR, VERSION_BUILD, WIN64_DIR, WIN32_DIR and OUTFILE must be defined (-D)"
@@ -36,10 +46,18 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include x64.nsh
 !include FileFunc.nsh
+!include WinVer.nsh
+
+!ifdef SIGN
+  !uninstfinalize '${SIGN} "%1"' = 0
+  !finalize '${SIGN} "%1"' = 0
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvel"
 ; The library's version values, in the key where ZORVA.DLL keeps its list.
 !define ZORVA_KEY "SOFTWARE\Calvek\ZORVA\CurrentVersion"
+; The key of the library's list and KOR's settings.
+!define CALVEK_KEY "SOFTWARE\Calvek"
 
 Name "Korvel ${VERSION}"
 OutFile "${OUTFILE}"
@@ -94,7 +112,56 @@ BrandingText "Korvel ${VERSION}"
   ${EndIf}
 !macroend
 
+; Windows XP and older lack functions that the programs import: they would
+; not start there.
+!macro RequireVista
+  ${IfNot} ${AtLeastWinVista}
+    MessageBox MB_ICONSTOP "Korvel needs Windows Vista or later." /SD IDOK
+    SetErrorLevel 1150 ; ERROR_OLD_WIN_VERSION
+    Quit
+  ${EndIf}
+!macroend
+
+; Appends FILE to $R0 when it exists and cannot be opened for writing. A
+; running program's file and a loaded DLL cannot (Windows refuses with a
+; sharing violation), and File or Delete would then fail half-way through.
+; FileOpen's "a" opens the file for reading and writing without changing it.
+!macro AppendIfInUse FILE
+  ${If} ${FileExists} "${FILE}"
+    ClearErrors
+    FileOpen $R1 "${FILE}" a
+    ${If} ${Errors}
+      StrCpy $R0 "$R0$\r$\n    ${FILE}"
+    ${Else}
+      FileClose $R1
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Waits until none of the installed programs and DLLs is in use: asks the
+; operator to close them, with Retry and Cancel. Cancel, and every silent
+; run, stops with exit code 32 (ERROR_SHARING_VIOLATION) before anything is
+; written or removed. VERB: what the operator is told would be done.
+!macro WaitUntilNotInUse VERB
+  ${Do}
+    StrCpy $R0 ""
+    !insertmacro AppendIfInUse "$INSTDIR\KOR.EXE"
+    !insertmacro AppendIfInUse "$INSTDIR\ZORVA.DLL"
+    !insertmacro AppendIfInUse "$INSTDIR\korvel.exe"
+    !insertmacro AppendIfInUse "$INSTDIR\x86\ZORVA.DLL"
+    ${If} $R0 == ""
+      ${Break}
+    ${EndIf}
+    DetailPrint "In use:$R0"
+    ${If} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Korvel cannot be ${VERB} while its files are in use:$\r$\n$R0$\r$\n$\r$\nClose KOR, korvel and every program that uses the library ZORVA.DLL, then choose Retry." /SD IDCANCEL IDCANCEL`
+      SetErrorLevel 32 ; ERROR_SHARING_VIOLATION
+      Abort "Korvel's files are in use: nothing was changed."
+    ${EndIf}
+  ${Loop}
+!macroend
+
 Function .onInit
+  !insertmacro RequireVista
   !insertmacro RequireAdmin
   SetShellVarContext all
   ${If} $INSTDIR == ""  ; not given with /D=
@@ -108,6 +175,52 @@ Function .onInit
       ${EndIf}
     ${EndIf}
   ${EndIf}
+FunctionEnd
+
+; Marks the key on the stack (under HKLM, in the 32-bit view) and every key
+; below it so that Windows never virtualises them: a 32-bit program made
+; before UAC (no requestedExecutionLevel in its manifest) that calls ZORVA.DLL
+; and may not write HKLM would otherwise have its writes land silently in the
+; account's VirtualStore, where no other program looks, and its opens for
+; writing quietly downgraded to reading. With DONT_VIRTUALIZE and
+; DONT_SILENT_FAIL such a write or open fails as it does for every other
+; program, and the library keeps the account's own copy under HKCU.
+; RECURSE_FLAG passes the flags on to keys created below later (the library's
+; lists); keys that exist already, from an earlier installation, get them
+; here, key by key. Only 32-bit programs are virtualised, so only the 32-bit
+; view is marked (reg.exe's /reg:32 on 64-bit Windows; 32-bit Windows has
+; that view only). A reg.exe that cannot set the flags leaves the
+; installation as it is, and the details say so.
+Function MarkNotVirtualised
+  Exch $0  ; the key
+  Push $1
+  Push $2
+  ${If} ${RunningX64}
+    StrCpy $1 " /reg:32"
+  ${Else}
+    StrCpy $1 ""
+  ${EndIf}
+  nsExec::ExecToStack '"$SYSDIR\reg.exe" flags "HKLM\$0" SET DONT_VIRTUALIZE DONT_SILENT_FAIL RECURSE_FLAG$1'
+  Pop $1  ; the exit code, or "error" when reg.exe did not start
+  Pop $2  ; its output
+  ${If} $1 != 0
+    DetailPrint "Could not mark HKLM\$0 so that Windows never virtualises it (reg.exe flags: $1): $2"
+  ${Else}
+    ; Each key below, and the keys below those.
+    StrCpy $1 0
+    ${Do}
+      EnumRegKey $2 HKLM "$0" $1
+      ${If} $2 == ""
+        ${Break}
+      ${EndIf}
+      Push "$0\$2"
+      Call MarkNotVirtualised
+      IntOp $1 $1 + 1
+    ${Loop}
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Pop $0
 FunctionEnd
 
 ; The files of one build tree.
@@ -129,6 +242,7 @@ FunctionEnd
 
 Section "Korvel" SecMain
   SectionIn RO
+  !insertmacro WaitUntilNotInUse "updated"
   ${If} ${RunningX64}
     !insertmacro InstallBuild "${WIN64_DIR}"
     ; For 32-bit programs that call the library.
@@ -172,6 +286,8 @@ Section "Korvel" SecMain
   WriteRegDWORD HKLM "${ZORVA_KEY}" "MinorVersion" ${VERSION_MINOR}
   WriteRegDWORD HKLM "${ZORVA_KEY}" "Build" ${VERSION_BUILD}
   WriteRegDWORD HKLM "${ZORVA_KEY}" "InstallationDate" "$2$1$0"
+  Push "${CALVEK_KEY}"
+  Call MarkNotVirtualised
   SetRegView lastused
 SectionEnd
 
@@ -183,6 +299,7 @@ FunctionEnd
 ; Removes exactly what the installer put there: files an operator added to
 ; the folder stay, and so does the folder then.
 Section "Uninstall"
+  !insertmacro WaitUntilNotInUse "removed"
   Delete "$INSTDIR\KOR.EXE"
   Delete "$INSTDIR\ZORVA.DLL"
   Delete "$INSTDIR\korvel.exe"

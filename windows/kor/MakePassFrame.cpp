@@ -60,11 +60,6 @@ std::wstring ProgramFolder() {
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-bool IsFile(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A DLL of the system folder (never one of that name beside KOR.EXE); null
 // when it cannot be loaded.
 HMODULE SystemLibrary(const wchar_t* name) {
@@ -98,27 +93,10 @@ TShellExecute ShellExecuteFunction() {
   return function;
 }
 
-// Shows help on a topic (kHelpContents: the contents) for an owner window.
-// The help file of the settings (ANSI text, as the registry keeps it) is
-// looked for as named and, a bare name, beside KOR.EXE. GetVersion's major
-// version: Windows reports at least 6 from Vista on, with or without the
-// manifest's supportedOS entries.
-void ShowHelp(HWND owner, const std::string& helpFile, unsigned topic) {
-  std::wstring file = Widen(helpFile, CP_ACP);
-  bool found = IsFile(file);
-  if (!found && helpFile.find_first_of(":\\/") == std::string::npos) {
-    file = ProgramFolder() + file;
-    found = IsFile(file);
-  }
-  const THelpChoice choice = ChooseHelp(topic, LOBYTE(LOWORD(GetVersion())), found);
-  if (choice.WinHelp) {
-    if (topic == kHelpContents)
-      WinHelpW(owner, file.c_str(), HELP_CONTENTS, 0);
-    else
-      WinHelpW(owner, file.c_str(), HELP_CONTEXT, topic);
-    return;
-  }
-  const std::wstring page = ProgramFolder() + Widen(choice.Page, CP_ACP);
+// Shows help on a topic (kHelpContents: the contents) for an owner window:
+// its page of the HTML help beside KOR.EXE, in the browser.
+void ShowHelp(HWND owner, unsigned topic) {
+  const std::wstring page = ProgramFolder() + Widen(HelpPage(topic), CP_ACP);
   const auto open = ShellExecuteFunction();
   INT_PTR opened = open ? reinterpret_cast<INT_PTR>(
                               open(owner, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL))
@@ -445,7 +423,7 @@ void TMakePassFrame::EvMenuIdle(WPARAM source) {
 bool TMakePassFrame::HelpTopic(DWORD topic) {
   if (!HelpOnMenu) return false;
   HelpOnMenu = false;
-  ShowHelp(Window, Settings.HelpFile, topic);
+  ShowHelp(Window, topic);
   return true;
 }
 
@@ -453,9 +431,8 @@ void TMakePassFrame::CmConfigure() {
   if (HelpTopic(kHelpConfigure)) return;
   // On OK the dialog has written the operator's choices into the record; they
   // take effect as the settings say (some at once, some at the next start).
-  const std::string helpFile = Settings.HelpFile;
-  TConfigDialog dialog(TWindow{Window}, Settings, [helpFile](void* owner, unsigned topic) {
-    ShowHelp(static_cast<HWND>(owner), helpFile, topic);
+  TConfigDialog dialog(TWindow{Window}, Settings, [](void* owner, unsigned topic) {
+    ShowHelp(static_cast<HWND>(owner), topic);
   });
   dialog.Execute();
 }
@@ -473,7 +450,7 @@ void TMakePassFrame::CmAbout() {
   about.Execute();
 }
 
-void TMakePassFrame::CmHelp() { ShowHelp(Window, Settings.HelpFile, kHelpContents); }
+void TMakePassFrame::CmHelp() { ShowHelp(Window, kHelpContents); }
 
 void TMakePassFrame::PasteChallenge() {
   // No more than the input reads: setting a window's text bypasses its limit.
