@@ -1,8 +1,9 @@
 // korvel session's policy and log against an arbitrary far end and an
 // arbitrary terminal: a small list of records, then events (received text,
 // typed bytes, time passing) in any order. Whatever comes, nothing crashes,
-// the log holds no control character but its line ends, and korvel types
-// nothing but the operator's bytes and whole reply lines.
+// the log holds no control character but its line ends, the terminal gets
+// no status question of the far end's, and korvel types nothing but the
+// operator's bytes, whole reply lines and its answers to those questions.
 #include <cstdlib>
 
 #include "FuzzInput.h"
@@ -39,7 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     korvel::cli::TSessionOutput out;
     const std::string text = in.Text();
     switch (event & 3) {
-      case 0: policy.Received(text, now, out); break;
+      case 0: {
+        // Status questions come out of what the terminal gets, and korvel
+        // answers them with its "all is well" only.
+        const std::string shown = policy.Screen(text, out);
+        if (shown.find("\x1b[5n") != std::string::npos) std::abort();
+        for (std::size_t at = 0; at < out.ToConnection.size(); at += 4)
+          if (out.ToConnection.compare(at, 4, "\x1b[0n") != 0) std::abort();
+        allowed += out.ToConnection.size();
+        policy.Received(shown, now, out);
+        break;
+      }
       case 1: policy.Typed(text, now, out); break;
       default: policy.Tick(now, out); break;
     }

@@ -69,6 +69,27 @@ bool TOperatorInput::InCharacter(char byte) {
 }
 
 std::vector<TInputByte> TOperatorInput::Sort(std::string_view chunk) {
+  std::string bytes = std::move(Carry);
+  Carry.clear();
+  bytes.append(chunk);
+  std::vector<TInputByte> out = SortBytes(bytes);
+  if (State == TState::Escape || State == TState::Csi || State == TState::Ss3) {
+    for (std::size_t i = Start; i < out.size(); ++i) Carry += out[i].Byte;
+    out.resize(Start);
+    State = TState::Ground;  // the held sequence is read again from its start
+  }
+  return out;
+}
+
+std::vector<TInputByte> TOperatorInput::Release() {
+  std::vector<TInputByte> out;
+  for (char b : Carry) out.push_back({b, TInputKind::Key});
+  if (!out.empty()) out.back().Ends = true;
+  Carry.clear();
+  return out;
+}
+
+std::vector<TInputByte> TOperatorInput::SortBytes(std::string_view chunk) {
   std::vector<TInputByte> out;
   out.reserve(chunk.size());
   Start = 0;  // a sequence from the last read goes on from this read's start

@@ -36,7 +36,14 @@ struct TInputByte {
 // character.
 class TOperatorInput {
  public:
+  // The bytes of `chunk` sorted. An escape or control sequence not yet whole
+  // at its end is held back and sorted with the next chunk, so that a report
+  // cut between two reads is still read as one.
   std::vector<TInputByte> Sort(std::string_view chunk);
+  // Whether bytes are held back; the caller releases them when no more come
+  // soon: then they were keys (the Escape key alone, Alt and a key).
+  bool Holding() const { return !Carry.empty(); }
+  std::vector<TInputByte> Release();
 
  private:
   enum class TState { Ground, Escape, Csi, Ss3, String, StringEscape, Mouse };
@@ -49,6 +56,9 @@ class TOperatorInput {
   // bytes such a character still takes.
   bool InCharacter(char byte);
 
+  std::vector<TInputByte> SortBytes(std::string_view chunk);
+
+  std::string Carry;  // a sequence cut at the end of the last chunk
   TState State = TState::Ground;
   std::size_t Start = 0;         // where the sequence began in this read's output
   std::string Parameters;        // of the CSI sequence being read

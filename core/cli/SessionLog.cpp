@@ -104,7 +104,12 @@ std::string TSessionLog::Take(std::size_t end, bool whole) {
 std::size_t TSessionLog::MatchAt(std::size_t at, const std::string& secret) const {
   std::size_t i = at;
   for (std::size_t k = 0; k < secret.size(); ++k) {
-    if (k > 0) i = SkipInvisible(i);
+    // A byte of the secret itself is never skipped (UTF-8 letters hold
+    // bytes that are C1 controls on their own).
+    if (k > 0 && (i >= Pending.size() || ToUpper(Pending[i]) != ToUpper(secret[k]))) {
+      i = SkipInvisible(i);
+      if (i == std::string::npos) return i;
+    }
     if (i >= Pending.size()) return kRunsOut;
     if (ToUpper(Pending[i]) != ToUpper(secret[k])) return std::string::npos;
     ++i;
@@ -112,10 +117,15 @@ std::size_t TSessionLog::MatchAt(std::size_t at, const std::string& secret) cons
   return i;
 }
 
-// Past the controls and escape sequences that start at `i`.
+// Past the controls and escape sequences that start at `i`; npos past
+// kInvisibleLimit bytes of them (more than a terminal's echo puts between
+// two letters; and a long string is not scanned again for each letter that
+// may start a secret).
 std::size_t TSessionLog::SkipInvisible(std::size_t i) const {
   const std::string& t = Pending;
-  while (i < t.size()) {
+  const bool cut = t.size() - i > kInvisibleLimit;
+  const std::size_t end = cut ? i + kInvisibleLimit : t.size();
+  while (i < end) {
     const auto c = static_cast<unsigned char>(t[i]);
     if (c != 0x1B) {
       if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
@@ -124,25 +134,24 @@ std::size_t TSessionLog::SkipInvisible(std::size_t i) const {
       }
       return i;
     }
-    if (++i >= t.size()) return i;
+    if (++i >= end) break;
     const char kind = t[i++];
     if (kind == '[') {  // CSI: parameters and intermediates, then a final byte
-      while (i < t.size() && static_cast<unsigned char>(t[i]) >= 0x20 &&
+      while (i < end && static_cast<unsigned char>(t[i]) >= 0x20 &&
              static_cast<unsigned char>(t[i]) <= 0x3F)
         ++i;
-      if (i < t.size()) ++i;
+      if (i < end) ++i;
     } else if (kind == ']' || kind == 'P' || kind == 'X' || kind == '^' || kind == '_') {
-      while (i < t.size() && t[i] != '\x07' &&
-             !(t[i] == '\x1b' && i + 1 < t.size() && t[i + 1] == '\\'))
+      while (i < end && t[i] != '\x07' && !(t[i] == '\x1b' && i + 1 < end && t[i + 1] == '\\'))
         ++i;
-      i += i < t.size() && t[i] == '\x07' ? 1 : 2;
+      if (i < end) i += t[i] == '\x07' ? 1 : 2;
     } else {  // ESC, intermediates, a final byte
-      while (i < t.size() && static_cast<unsigned char>(t[i - 1]) >= 0x20 &&
+      while (i < end && static_cast<unsigned char>(t[i - 1]) >= 0x20 &&
              static_cast<unsigned char>(t[i - 1]) <= 0x2F)
         ++i;
     }
   }
-  return i;
+  return cut ? std::string::npos : i;
 }
 
 }  // namespace korvel::cli

@@ -33,6 +33,8 @@ class TSessionLog {
 
  private:
   static constexpr std::size_t kRunsOut = std::string::npos - 1;
+  // Invisible bytes skipped between two letters of a reply, at the most.
+  static constexpr std::size_t kInvisibleLimit = 64;
   // The pending text up to `end` (less, where a reply may begin there and
   // go on, unless the text is `whole`), with the replies replaced, escaped.
   std::string Take(std::size_t end, bool whole);

@@ -47,6 +47,7 @@ TSessionPolicy::~TSessionPolicy() {
   Wipe(Echo);
   Wipe(Held);
   Wipe(Line);
+  Wipe(ReportHeld);
 }
 
 void TSessionPolicy::Start(int64_t now, TSessionOutput& out) {
@@ -60,38 +61,18 @@ bool TSessionPolicy::TerminalAnswers(int64_t now) {
   if (Terminal == TTerminal::Unknown && now >= SyncDeadline) {
     Terminal = TTerminal::Silent;
     // Korvel's questions stay unanswered: offers count from their drawing.
-    Questions.erase(
-        std::remove_if(Questions.begin(), Questions.end(), [](int q) { return q != 0; }),
-        Questions.end());
+    Questions.clear();
     if (Offer && Offer->Serial != 0 && !RedrawDue && !Offer->ShownAt)
       Offer->ShownAt = Offer->DrawnAt;
   }
   return Terminal != TTerminal::Silent;
 }
 
-void TSessionPolicy::NoteQuestions(std::string_view text) {
-  // ESC [ 5 n, or CSI 5 n in one byte. A question cut between two outputs
-  // is found where the tail kept from the last one meets this one; nothing
-  // longer is copied, since received text may hold the echo of a reply.
-  const auto questionAt = [](std::string_view s, std::size_t at) -> std::size_t {
-    if (s.compare(at, 4, "\x1b[5n") == 0) return 4;
-    if (s.compare(at, 3, "\x9b" "5n") == 0) return 3;
-    return 0;
-  };
-  char joint[6];
-  const std::size_t tail = QuestionTail.size(), head = std::min<std::size_t>(text.size(), 3);
-  std::copy(QuestionTail.begin(), QuestionTail.end(), joint);
-  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(head), joint + tail);
-  const std::string_view seam(joint, tail + head);
-  for (std::size_t at = 0; at < tail; ++at)
-    if (const std::size_t n = questionAt(seam, at); n > 0 && at + n > tail) Questions.push_back(0);
-  for (std::size_t at = 0; at < text.size(); ++at)
-    if (questionAt(text, at) > 0) Questions.push_back(0);
-  if (text.size() >= 3)
-    QuestionTail.assign(text.substr(text.size() - 3));
-  else
-    QuestionTail.assign(seam.substr(seam.size() > 3 ? seam.size() - 3 : 0));
-  Wipe(joint, sizeof joint);
+std::string TSessionPolicy::Screen(std::string_view text, TSessionOutput& out) {
+  int asked = 0;
+  std::string shown = FarEndQuestions.Filter(text, asked);
+  for (; asked > 0; --asked) out.ToConnection += TStatusQuestions::kAnswer;
+  return shown;
 }
 
 // Whether a report read so far may still become ESC [ digits n.
@@ -110,7 +91,9 @@ bool TSessionPolicy::MayBeStatusAnswer(const std::string& r) {
 }
 
 void TSessionPolicy::Report(int64_t now, TSessionOutput& out) {
-  // ESC [ Ps n (or CSI Ps n in one byte): the answer to a status question.
+  // ESC [ Ps n (or CSI Ps n in one byte): the answer to a status question,
+  // which only korvel asks (the far end's are korvel's to answer). It goes
+  // no further.
   const std::string& r = ReportHeld;
   std::size_t from = 0;
   if (r.size() >= 2 && r[0] == '\x1b' && r[1] == '[')
@@ -119,17 +102,14 @@ void TSessionPolicy::Report(int64_t now, TSessionOutput& out) {
     from = 1;
   bool answer = from > 0 && r.size() > from + 1 && r.back() == 'n';
   for (std::size_t i = from; answer && i + 1 < r.size(); ++i) answer = IsDigit(r[i]);
-  if (answer && !Questions.empty()) {
+  if (!answer) {
+    out.ToConnection += ReportHeld;
+  } else if (!Questions.empty()) {
     const int question = Questions.front();
     Questions.pop_front();
-    if (question != 0) {  // korvel's own: it goes no further
-      Terminal = TTerminal::Answers;
-      if (Offer && question == Offer->Serial && !RedrawDue) Offer->ShownAt = now;
-      ReportHeld.clear();
-      return;
-    }
+    Terminal = TTerminal::Answers;
+    if (Offer && question == Offer->Serial && !RedrawDue) Offer->ShownAt = now;
   }
-  out.ToConnection += ReportHeld;
   ReportHeld.clear();
 }
 
@@ -140,7 +120,6 @@ bool TSessionPolicy::Within(const TAsked& asked, int64_t now) const {
 void TSessionPolicy::Received(std::string_view text, int64_t now, TSessionOutput& out) {
   if (text.empty()) return;
   LastReceived = now;
-  NoteQuestions(text);
   if (!Echo.empty() && now > EchoUntil) {  // the far end does not echo
     for (char c : Held) ReceivedChar(c, now, out);
     Wipe(Held);
@@ -252,9 +231,12 @@ void TSessionPolicy::Draw(int64_t now, TSessionOutput& out) {
   Offer->ShownAt.reset();
   RedrawDue = false;
   if (TerminalAnswers(now)) {
-    out.ToOperator += kStatusQuestion;
-    Offer->Serial = ++DrawSerial;
-    Questions.push_back(Offer->Serial);
+    Offer->Serial = 0;  // seen once a later drawing is answered
+    if (Questions.size() < kQuestionLimit) {
+      out.ToOperator += kStatusQuestion;
+      Offer->Serial = ++DrawSerial;
+      Questions.push_back(Offer->Serial);
+    }
   } else {
     Offer->ShownAt = now;
   }
@@ -284,7 +266,13 @@ void TSessionPolicy::DropOffer() {
 void TSessionPolicy::Typed(std::string_view keys, int64_t now, TSessionOutput& out) {
   if (keys.empty()) return;
   Tick(now, out);  // a lapsed offer is gone before its key is read
-  for (const TInputByte& b : Input.Sort(keys)) {
+  Take(Input.Sort(keys), now, out);
+  HoldingSince.reset();
+  if (Input.Holding()) HoldingSince = now;
+}
+
+void TSessionPolicy::Take(const std::vector<TInputByte>& input, int64_t now, TSessionOutput& out) {
+  for (const TInputByte& b : input) {
     switch (b.Kind) {
       case TInputKind::Typed:
         if (b.Byte == Settings.Key && Offer) {
@@ -351,6 +339,10 @@ void TSessionPolicy::KeyPressed(int64_t now, TSessionOutput& out) {
 
 void TSessionPolicy::Tick(int64_t now, TSessionOutput& out) {
   TerminalAnswers(now);
+  if (HoldingSince && now - *HoldingSince >= kHoldMs) {
+    HoldingSince.reset();
+    Take(Input.Release(), now, out);
+  }
   if (Offer && now >= Offer->Lapses) DropOffer();
   if (!LineConsidered && now - LastReceived >= Settings.QuietMs) Consider(now, false, out);
   if (Offer && RedrawDue && now - LastReceived >= Settings.QuietMs) Draw(now, out);
@@ -363,6 +355,7 @@ int64_t TSessionPolicy::NextDue() const {
   };
   if (!LineConsidered || (Offer && RedrawDue)) earliest(LastReceived + Settings.QuietMs);
   if (Offer) earliest(Offer->Lapses);
+  if (HoldingSince) earliest(*HoldingSince + kHoldMs);
   if (Terminal == TTerminal::Unknown && Offer) earliest(SyncDeadline);
   return due;
 }

@@ -46,24 +46,27 @@
 #include <vector>
 
 #include "OperatorInput.h"
+#include "StatusQuestions.h"
 #include "ZORVAModule.h"
 
 namespace korvel::cli {
 
 // The bytes that put the operator's terminal back to plain visible text at
 // the bottom of the screen before korvel draws a status line: any string or
-// sequence the far end left open ended (CAN, ST), the colour palette and the
+// sequence the far end left open ended (CAN, ST), VT52 mode left (ESC <:
+// there the terminal would not read the rest), the colour palette and the
 // default colours as configured (OSC 104, 110, 111), attributes off, the
 // ASCII character set in G0 and G0 in use, insert mode off, origin mode,
 // left and right margins and a scrolling region off, line wrap on, the
 // cursor on the last line.
 inline constexpr char kPlainText[] =
-    "\x18\x1b\\\x1b]104\x1b\\\x1b]110\x1b\\\x1b]111\x1b\\\x1b[0m\x1b(B\x0f\x1b[4l\x1b[?6l"
+    "\x18\x1b\\\x1b<\x1b]104\x1b\\\x1b]110\x1b\\\x1b]111\x1b\\\x1b[0m\x1b(B\x0f\x1b[4l\x1b[?6l"
     "\x1b[?69l\x1b[?7h\x1b[r\x1b[9999;1H";
 // The same for the Linux console, which knows no OSC but ESC ] R (the
-// palette as configured) and would print the rest.
+// palette as configured) and would print the rest; white on black named,
+// since ESC [ 8 ] there makes any colours the default ones.
 inline constexpr char kPlainTextLinuxConsole[] =
-    "\x18\x1b]R\x1b[0m\x1b(B\x0f\x1b[4l\x1b[?6l\x1b[?7h\x1b[r\x1b[9999;1H";
+    "\x18\x1b]R\x1b[0;37;40m\x1b(B\x0f\x1b[4l\x1b[?6l\x1b[?7h\x1b[r\x1b[9999;1H";
 // The status question korvel asks the terminal after drawing (DSR).
 inline constexpr char kStatusQuestion[] = "\x1b[5n";
 
@@ -138,6 +141,10 @@ class TSessionPolicy {
   // The session starts: a node may challenge at login from now, and korvel
   // asks the terminal its first status question.
   void Start(int64_t now, TSessionOutput& out);
+  // The connection's text as the terminal is to get it: the far end's
+  // status questions taken out and answered by korvel into the connection.
+  // What it returns is what Received takes.
+  std::string Screen(std::string_view text, TSessionOutput& out);
   // Text the connection printed, at time `now`.
   void Received(std::string_view text, int64_t now, TSessionOutput& out);
   // What the operator's terminal sent; it goes on to the connection, but for
@@ -165,11 +172,11 @@ class TSessionPolicy {
   void Consider(int64_t now, bool ended, TSessionOutput& out);
   void OperatorEntered(int64_t now);
   void KeyPressed(int64_t now, TSessionOutput& out);
+  // The operator's input, sorted: what goes on, the key, the line.
+  void Take(const std::vector<TInputByte>& input, int64_t now, TSessionOutput& out);
   void TypeReply(TSessionAnswer& answer, int64_t now, TSessionOutput& out);
   void Draw(int64_t now, TSessionOutput& out);
-  // The far end's status questions in its output, in turn with korvel's.
-  void NoteQuestions(std::string_view text);
-  // A report the terminal sent whole: korvel's answer, or the far end's.
+  // A report the terminal sent whole: passed on, or korvel's answer.
   void Report(int64_t now, TSessionOutput& out);
   static bool MayBeStatusAnswer(const std::string& report);
   // Whether the terminal answers korvel's questions (after SyncMs, a
@@ -181,6 +188,10 @@ class TSessionPolicy {
   TSessionSettings Settings;
   TSessionAnswerer Answer;
   TOperatorInput Input;
+  // Since when a sequence cut at the end of a read is held back; after
+  // kHoldMs without its rest it was a key (Escape alone, Alt and a key).
+  std::optional<int64_t> HoldingSince;
+  static constexpr int64_t kHoldMs = 50;
   TOperatorLine OperatorLine;
   TAsked Command;              // the operator's last line
   TAsked Login;                // the start, or the last connect line
@@ -197,14 +208,15 @@ class TSessionPolicy {
   int64_t EchoUntil = 0;  // or until then, if the far end does not echo
   std::string Held;       // received text that may be the start of that echo
 
-  // The status answers awaited, in the order the questions went out: 0 for
-  // one the far end asked, else the serial of korvel's drawing (-1 for the
-  // first question, at the start).
+  // The status answers awaited, in the order korvel's questions went out:
+  // the serial of the drawing (-1 for the first question, at the start). A
+  // terminal far behind gets no more questions; its offers wait.
   std::deque<int> Questions;
+  static constexpr std::size_t kQuestionLimit = 64;
+  TStatusQuestions FarEndQuestions;
   int DrawSerial = 0;
   enum class TTerminal { Unknown, Answers, Silent } Terminal = TTerminal::Unknown;
   int64_t SyncDeadline = 0;
-  std::string QuestionTail;  // the end of the far end's last output
   std::string ReportHeld;    // a report being read, until it ends
 };
 

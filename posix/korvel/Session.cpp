@@ -340,7 +340,10 @@ int RunSession(const std::vector<std::string>& command, cli::TSessionPolicy& pol
       if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
         ssize_t n = read(master, buffer, sizeof buffer);
         if (n > 0) {
-          std::string_view text(buffer, static_cast<std::size_t>(n));
+          // The far end's status questions are korvel's to answer.
+          std::string shown = policy.Screen(std::string_view(buffer, static_cast<std::size_t>(n)), out);
+          TWipeAtEnd wipeShown(shown);  // the far end's echo of a reply
+          const std::string_view text = shown;
           toTerminal.Add(text, Now());
           if (log >= 0 && !WriteAll(log, logText.Add(text))) {
             const char* why = std::strerror(errno);

@@ -57,6 +57,7 @@ TTerminalGuard::TTerminalGuard(const termios& saved) {
   gSaved = saved;
   struct sigaction restore {};
   restore.sa_handler = RestoreAndRaise;
+  restore.sa_flags = SA_ONSTACK;  // on a sanitizer's own stack after a stack overflow
   sigemptyset(&restore.sa_mask);
   for (int signal : kEndingSignals) sigaddset(&restore.sa_mask, signal);
   for (int i = 0; i < kSignalCount; ++i) {

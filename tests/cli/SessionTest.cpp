@@ -8,6 +8,7 @@
 #include "Session.h"
 #include "SessionLog.h"
 #include "SessionPolicy.h"
+#include "StatusQuestions.h"
 
 namespace korvel::cli {
 namespace {
@@ -66,7 +67,7 @@ TEST_P(Policy, TypesOnlyWhatTheOperatorAskedForOrAccepted) {
   TSessionOutput out;
   policy.Start(0, out);
   for (const TEvent& e : c.Events) {
-    if (e.Kind == 'r') policy.Received(e.Text, e.At, out);
+    if (e.Kind == 'r') policy.Received(policy.Screen(e.Text, out), e.At, out);
     if (e.Kind == 't') policy.Typed(e.Text, e.At, out);
     if (e.Kind == '.') policy.Tick(e.At, out);
   }
@@ -107,22 +108,26 @@ INSTANTIATE_TEST_SUITE_P(
                     kReplyA,
                     1,
                     2000},
-        TPolicyCase{"TheFarEndsStatusQuestionGetsItsAnswer",
+        // The far end's status questions, in any form, are korvel's to
+        // answer: the terminal answers only korvel's, also cut in two.
+        TPolicyCase{"KorvelAnswersTheFarEndsStatusQuestions",
                     false,
                     {{0, 't', "\x1b[0n"},
-                     {5, 'r', "\x1b[5"},
-                     {6, 'r', "n"},
+                     {5, 'r', "\x1b[0"},
+                     {6, 'r', std::string("5;1\0n", 5)},
+                     {7, 'r', "\xc4\x9b" "5n"},
                      {10, 'r', "CH:a\r\n"},
-                     {100, 't', "\x1b[0n"},
-                     {1000, 't', "\x1b[0n"},
-                     {1200, 't', G}},
-                    "\x1b[0n",
+                     {1000, 't', "\x1b["},
+                     {1001, 't', "0n"},
+                     {1200, 't', G},
+                     {1600, 't', G}},
+                    "\x1b[0n\x1b[0n" + kReplyA,
                     1,
                     2000},
         // Only what may be an answer to a status question waits for its end.
         TPolicyCase{"OtherReportsPassAtOnce",
                     false,
-                    {{0, 't', "\x1b]11;rgb:0/0/0"}, {1, 't', "\x1b[12"}},
+                    {{0, 't', "\x1b]11;rgb:0/0/0"}, {1, 't', "\x1b[12"}, {60, '.', ""}},
                     "\x1b]11;rgb:0/0/0\x1b[12",
                     0},
         TPolicyCase{"ATerminalThatNeverAnswersCountsFromTheDrawing",
@@ -141,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "0n"},
                      {31200, 'r', "CH:a\r\n"}},
                     "\x9b?64;1c\x9d"
-                    "11;rgb:0/0/0\x07\x9b"
-                    "0n",
+                    "11;rgb:0/0/0\x07",
                     1},
         TPolicyCase{"LineEndsAfterTheOfferDoNotCoverIt",
                     false,
@@ -249,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
              {710, 't', "00/0000/0000\x07"},
              {800, 't', "\x1b[5;1R"},
              {900, 't', "\x1b[0n" + G}},
-            "\x1b]11;rgb:0000/0000/0000\x07\x1b]11;rgb:0000/0000/0000\x07\x1b[5;1R\x1b[0n" + G,
+            "\x1b]11;rgb:0000/0000/0000\x07\x1b]11;rgb:0000/0000/0000\x07\x1b[5;1R" + G,
             1},
         TPolicyCase{"MouseAndFocusReportsAreNoTyping",
                     true,
@@ -338,7 +342,7 @@ TEST(OperatorInput, SortsKeysReportsAndTyping) {
       {{"ab\r"}, "ttt"},
       {{"\x1b[A", "x"}, "kkkt"},
       {{"\x1b[?1;2c"}, "rrrrrrr"},
-      {{"\x1b[12;4", "0Rx"}, "kkkkkkrrd"},  // the report's start came before it was known
+      {{"\x1b[12;4", "0Rx"}, "rrrrrrrrd"},  // a report cut in two is held back, read whole
       {{"\x1b]0;t\x1b\\"}, "rrrrrrr"},
       {{"\x1bP1$r0m\x1b\\"}, "rrrrrrrrr"},
       {{"\x1b[M\x07!!"}, "rrrrrr"},
@@ -382,6 +386,40 @@ TEST(OperatorLine, EditsAndEnter) {
   }
 }
 
+// Pieces of the far end's output ('|' cuts them), what the terminal gets
+// of them, and how many status questions korvel answers instead.
+TEST(StatusQuestions, AreTakenOutInEveryFormATerminalReads) {
+  struct {
+    std::string Pieces, Shown;
+    int Asked;
+  } cases[] = {
+      {"a\x1b[5nb", "ab", 1},
+      {"\x1b[05;1n|\x9b" "5n", "", 2},
+      {std::string("\x1b[5\0n", 5), std::string(1, '\0'), 1},  // a control inside acts
+      {"\x1b\a[5n", "\a", 1},
+      {"\x1b\x1b[?5n", "\x1b", 1},
+      {"x\x1b[|5|n", "x", 1},
+      {"\xc4\x9b" "5n", "\xc4", 1},  // 0x9B is CSI to an 8-bit terminal
+      // Other sequences pass whole, also cut.
+      {"\x1b[6n\x1b[15n\x1b[5\x18n", "\x1b[6n\x1b[15n\x1b[5\x18n", 0},
+      {"\x1b(B\x1b[1m\xc3\xa9|\x1b[|2J", "\x1b(B\x1b[1m\xc3\xa9\x1b[2J", 0},
+  };
+  for (const auto& c : cases) {
+    TStatusQuestions questions;
+    std::string shown;
+    int asked = 0;
+    for (std::size_t from = 0; from <= c.Pieces.size();) {
+      const std::size_t cut = std::min(c.Pieces.find('|', from), c.Pieces.size());
+      int n = 0;
+      shown += questions.Filter(std::string_view(c.Pieces).substr(from, cut - from), n);
+      asked += n;
+      from = cut + 1;
+    }
+    EXPECT_EQ(shown, c.Shown) << ::testing::PrintToString(c.Pieces);
+    EXPECT_EQ(asked, c.Asked) << ::testing::PrintToString(c.Pieces);
+  }
+}
+
 TEST(SessionLog, LeavesOutTheRepliesAndEscapesControls) {
   TSessionLog log;
   EXPECT_EQ(log.Add("BOX> [1]\r\n"), "BOX> [1]\n");
@@ -394,6 +432,12 @@ TEST(SessionLog, LeavesOutTheRepliesAndEscapesControls) {
   // A far end that echoes the reply with invisible bytes between its letters.
   EXPECT_EQ(log.Add("<a\x1b[1mB\x07\x1b]0;t\x07" "cd\x1b(Be>\r\n"),
             "<" + std::string(TSessionLog::kMark) + ">\n");
+  // A reply beyond ASCII, whose UTF-8 bytes look like C1 controls; and no
+  // letter is found across more invisible bytes than an echo holds.
+  log.Secret("pw\xe2\x82\xac\xd0\x9f");
+  EXPECT_EQ(log.Add("echo pw\xe2\x82\xac\xd0\x9f\r\n"), "echo " + std::string(TSessionLog::kMark) + "\n");
+  EXPECT_EQ(log.Add("ab\x1bP" + std::string(100, 'q') + "\x07" "cde\n"),
+            "ab\\x1BP" + std::string(100, 'q') + "\\x07cde\n");
   // A line without an end is written in parts, none of which cuts a reply.
   const std::size_t part = TSessionLog::kPartLimit;
   EXPECT_EQ(log.Add(std::string(part - 2, 'y') + "abcde" + std::string(part - 3, 'y')),
