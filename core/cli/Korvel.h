@@ -11,6 +11,10 @@
 
 #include "PasswordStore.h"
 
+namespace korvel {
+class TZORVAModule;
+}
+
 namespace korvel::cli {
 
 // Standard input, output and error as the commands use them. They are small
@@ -85,7 +89,7 @@ class TTextOutput final : public TOutput {
   bool Fails = false;  // as a closed or full output would
 };
 
-class TSessionPolicy;
+struct TSessionSettings;
 
 // Asks a yes/no question on err and reads the answer as a line of in; only
 // "y" or "yes" (any letter case) is a yes.
@@ -107,11 +111,12 @@ struct TConsole {
   // Asks a yes/no question; true for yes.
   bool (*Confirm)(TInput& in, TOutput& err, const std::string& question) = AskYesNo;
   // Runs `command` in a pseudo-terminal between the operator's terminal and
-  // the session's policy (korvel session); its exit status, or 1 with a
-  // message on err when it cannot be run. Null where the system has no
-  // pseudo-terminals.
-  int (*RunSession)(const std::vector<std::string>& command, TSessionPolicy& policy,
-                    const std::string& logPath, TOutput& err) = nullptr;
+  // a session policy with these settings, answering with the module's
+  // records (korvel session); its exit status, or 1 with a message on err
+  // when it cannot be run. Null where the system has no pseudo-terminals:
+  // there nothing of the session is linked in.
+  int (*RunSession)(const std::vector<std::string>& command, const TSessionSettings& settings,
+                    TZORVAModule& module, const std::string& logPath, TOutput& err) = nullptr;
 };
 
 // Shows a text on one line of a terminal: control characters (and the C1

@@ -81,8 +81,7 @@ int Session(const TArguments& a, TStoreAccess& store, TConsole& io) {
     }
   }
   io.Err.Flush();
-  TSessionPolicy policy(settings, SessionAnswerer(module));
-  return io.RunSession(a.Positional, policy, logPath, io.Err);
+  return io.RunSession(a.Positional, settings, module, logPath, io.Err);
 }
 
 }  // namespace korvel::cli

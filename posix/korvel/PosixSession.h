@@ -4,14 +4,17 @@
 #include <string>
 #include <vector>
 
+namespace korvel {
+class TZORVAModule;
+}
 namespace korvel::cli {
 class TOutput;
-class TSessionPolicy;
+struct TSessionSettings;
 }  // namespace korvel::cli
 
 namespace korvel::posix {
 
-int RunSession(const std::vector<std::string>& command, cli::TSessionPolicy& policy,
-               const std::string& logPath, cli::TOutput& err);
+int RunSession(const std::vector<std::string>& command, const cli::TSessionSettings& settings,
+               TZORVAModule& module, const std::string& logPath, cli::TOutput& err);
 
 }  // namespace korvel::posix

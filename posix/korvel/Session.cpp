@@ -246,8 +246,9 @@ bool StuckKeys(std::string_view keys, int master, pid_t child, int& hangUpPresse
 
 }  // namespace
 
-int RunSession(const std::vector<std::string>& command, cli::TSessionPolicy& policy,
-               const std::string& logPath, cli::TOutput& err) {
+int RunSession(const std::vector<std::string>& command, const cli::TSessionSettings& settings,
+               TZORVAModule& module, const std::string& logPath, cli::TOutput& err) {
+  cli::TSessionPolicy policy(settings, cli::SessionAnswerer(module));
   if (tcgetattr(STDIN_FILENO, &gSaved) != 0) {
     err << "korvel: session needs a terminal on standard input: it runs COMMAND inside it\n";
     return 1;
