@@ -73,7 +73,9 @@ std::vector<TInputByte> TOperatorInput::Sort(std::string_view chunk) {
   Carry.clear();
   bytes.append(chunk);
   std::vector<TInputByte> out = SortBytes(bytes);
-  if (State == TState::Escape || State == TState::Csi || State == TState::Ss3) {
+  // (A report is short; a longer sequence goes on in the next chunk as it is.)
+  if ((State == TState::Escape || State == TState::Csi || State == TState::Ss3) &&
+      out.size() - Start <= 64) {
     for (std::size_t i = Start; i < out.size(); ++i) Carry += out[i].Byte;
     out.resize(Start);
     State = TState::Ground;  // the held sequence is read again from its start

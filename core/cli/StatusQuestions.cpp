@@ -55,7 +55,7 @@ std::string TStatusQuestions::Filter(std::string_view text, int& asked) {
     } else if (b < 0x20 || b == 0x7F || (State == TState::Csi && b >= 0x80)) {
       // Acted on (controls) or ignored inside the sequence, which goes on.
       if (Sequence.size() < kSequenceLimit) Sequence += c;
-      if (b < 0x20) Controls += c;
+      if (b < 0x20 && Controls.size() < kSequenceLimit) Controls += c;
     } else if (State == TState::Escape) {
       Sequence += c;
       if (c == '[')
