@@ -26,6 +26,18 @@ bool IsConnect(std::string_view line) {
   return false;
 }
 
+// Where the parameters of a CSI sequence start (after ESC [, or after CSI in
+// one byte); npos for anything else.
+std::size_t CsiParameters(std::string_view r) {
+  if (!r.empty() && static_cast<unsigned char>(r[0]) == 0x9B) return 1;
+  if (r.substr(0, 2) == "\x1b[") return 2;
+  return std::string_view::npos;
+}
+
+bool AllDigits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c); });
+}
+
 }  // namespace
 
 TSessionOutput::~TSessionOutput() {
@@ -77,31 +89,20 @@ std::string TSessionPolicy::Screen(std::string_view text, TSessionOutput& out) {
 
 // Whether a report read so far may still become ESC [ digits n.
 bool TSessionPolicy::MayBeStatusAnswer(const std::string& r) {
-  std::size_t from = 0;
-  if (!r.empty() && static_cast<unsigned char>(r[0]) == 0x9B)
-    from = 1;
-  else if (r == "\x1b" || r.rfind("\x1b[", 0) == 0)
-    from = std::min<std::size_t>(r.size(), 2);
-  else
-    return false;
-  if (r.size() > 16) return false;
-  for (std::size_t i = from; i < r.size(); ++i)
-    if (!IsDigit(r[i])) return false;
-  return true;
+  if (r == "\x1b") return true;
+  const std::size_t from = CsiParameters(r);
+  return from != std::string_view::npos && r.size() <= 16 &&
+         AllDigits(std::string_view(r).substr(from));
 }
 
 void TSessionPolicy::Report(int64_t now, TSessionOutput& out) {
   // ESC [ Ps n (or CSI Ps n in one byte): the answer to a status question,
   // which only korvel asks (the far end's are korvel's to answer). It goes
   // no further.
-  const std::string& r = ReportHeld;
-  std::size_t from = 0;
-  if (r.size() >= 2 && r[0] == '\x1b' && r[1] == '[')
-    from = 2;
-  else if (!r.empty() && static_cast<unsigned char>(r[0]) == 0x9B)
-    from = 1;
-  bool answer = from > 0 && r.size() > from + 1 && r.back() == 'n';
-  for (std::size_t i = from; answer && i + 1 < r.size(); ++i) answer = IsDigit(r[i]);
+  const std::string_view r = ReportHeld;
+  const std::size_t from = CsiParameters(r);
+  const bool answer = from != std::string_view::npos && r.size() > from + 1 && r.back() == 'n' &&
+                      AllDigits(r.substr(from, r.size() - 1 - from));
   if (!answer) {
     out.ToConnection += ReportHeld;
   } else if (!Questions.empty()) {
